@@ -1,0 +1,79 @@
+// zolmek's main flow: key sound, remote, probe, banner, keypad, scan, and a
+// quiet remote and expander at the end.
+#include "app/application.h"
+
+#include <cstdio>
+
+#include "app/message_box.h"
+#include "app/quit.h"
+#include "host/host_output.h"
+#include "keypad/keypad.h"
+#include "remote/remote_link.h"
+
+static const char* const kBanner[] = {
+    "###########################################\n",
+    "#                                         #\n",
+    "#   Wii-Zolmek Test version 0.1           #\n",
+    "#                  build 2007.2.11        #\n",
+    "#                                         #\n",
+    "###########################################\n",
+    "\n",
+    "Usage:\n",
+    "   Home button  ... Quit\n",
+    "\n",
+};
+
+static void PrintBanner() {
+  for (const char* line : kBanner) std::printf("%s", line);
+  std::fflush(stdout);
+}
+
+// The keypad phase: from the banner to the quieted expander.
+static void RunKeypadPhase() {
+  PrintBanner();
+  SetReportModeButtons();
+  SetLeds(0xF0);
+  // The reader may still be in its last read and pause; it must be gone
+  // before the first register read, or it could take the answer.
+  StopProbeReader();
+  const bool found = DetectKeypad();
+  std::printf("\n");
+  std::fflush(stdout);
+  if (found) ScanKeypad();
+  if (remote_lost) {
+    std::fprintf(stderr, "Wii-Remote connection lost.\n");
+  } else if (!found && !QuitRequested()) {
+    ShowMessageBox("Zolmek is not found.");
+  }
+  SetLeds(0x10);
+  ReleaseExpander();
+  SetReportModeButtons();
+}
+
+int RunApplication(int, char**, char**) {
+  LoadKeySound();
+  OpenKeystrokeDevice();
+  remote_handle = OpenHidHandle(kRemoteVendorId, kRemoteProductId);
+  if (remote_handle == -1) {
+    ShowMessageBox("Wii-Remote not found.");
+    CloseKeystrokeDevice();
+    CloseKeySoundPlayer();
+    return 1;
+  }
+  SetReportModeAccel();
+  if (!ProbeRemote()) {
+    ShowMessageBox("Wii-Remote cannot open.");
+    StopProbeReader();
+  } else if (stop_requested) {
+    // Stopped before anything was printed: only the report mode was changed.
+    StopProbeReader();
+    SetReportModeButtons();
+  } else {
+    RunKeypadPhase();
+  }
+  CloseHidHandle(remote_handle);
+  remote_handle = -1;
+  CloseKeystrokeDevice();
+  CloseKeySoundPlayer();
+  return 0;
+}

@@ -1,0 +1,156 @@
+// The console on Linux: termios for a terminal, plain reads for a pipe, and
+// signals turned into an orderly end.
+//
+// SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken by a
+// watcher thread with sigwait(). A handler would interrupt the blocking HID
+// reads with EINTR, which hidapi reports as a failed read, i.e. as a lost
+// remote.
+
+// C library
+#include <csignal>
+#include <cstdlib>
+// Unix
+#include <poll.h>
+#include <pthread.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <initializer_list>
+
+#include "app/console.h"
+#include "app/quit.h"
+
+static termios saved_terminal;
+static std::atomic<bool> terminal_changed{false};
+static bool console_closed = false;  // end of input: stop looking
+
+// What the last bytes read leave the key parser expecting.
+enum class KeyParse { kNormal, kAfterEscape, kInCsi, kAfterSs3 };
+static KeyParse key_parse = KeyParse::kNormal;
+
+// A lone Escape and the start of an arrow key's "ESC [ A" look alike until
+// the next byte; a terminal sends a sequence in one write, so a short grace
+// period tells them apart.
+constexpr int kEscapeGraceMs = 20;
+
+void RestoreConsole() {
+  if (terminal_changed.exchange(false)) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  }
+}
+
+static void* WatchSignals(void* arg) {
+  const sigset_t* set = static_cast<const sigset_t*>(arg);
+  for (;;) {
+    int signal_number = 0;
+    if (sigwait(set, &signal_number) != 0) continue;
+    if (!stop_requested.exchange(true)) continue;
+    // Asked twice: the orderly end is stuck somewhere (a message box the
+    // user does not answer, say). Give the terminal back and go.
+    RestoreConsole();
+    _exit(128 + signal_number);
+  }
+  return nullptr;
+}
+
+// A crash must not leave the terminal without echo.
+static void RestoreAndDie(int signal_number) {
+  if (terminal_changed.load()) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  }
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+void OpenConsole() {
+  static sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGHUP);
+  // Every thread started from here on inherits the mask.
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  pthread_t watcher;
+  if (pthread_create(&watcher, nullptr, WatchSignals, &stop_signals) == 0) {
+    pthread_detach(watcher);
+  }
+  for (int fatal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+    signal(fatal, RestoreAndDie);
+  }
+
+  if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_terminal) == 0) {
+    termios raw = saved_terminal;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) terminal_changed = true;
+  }
+}
+
+// Reads what is waiting, at most `wait_ms` for the first byte. Returns the
+// byte count, 0 when nothing came; marks the console closed at end of input.
+static ssize_t ReadConsoleBytes(unsigned char* bytes, size_t size,
+                                int wait_ms) {
+  pollfd input = {STDIN_FILENO, POLLIN, 0};
+  if (poll(&input, 1, wait_ms) <= 0) return 0;
+  const ssize_t got = read(STDIN_FILENO, bytes, size);
+  if (got == 0 || (got < 0 && (input.revents & (POLLHUP | POLLERR)) != 0)) {
+    console_closed = true;
+  }
+  return got > 0 ? got : 0;
+}
+
+int PollConsoleKey() {
+  if (console_closed) return kNoKey;
+  unsigned char bytes[64];
+  ssize_t got = ReadConsoleBytes(bytes, sizeof bytes, 0);
+  bool any_key = false;
+  bool escape = false;
+  while (got > 0) {
+    for (ssize_t i = 0; i < got; ++i) {
+      const unsigned char b = bytes[i];
+      switch (key_parse) {
+        case KeyParse::kNormal:
+          if (b == kEscapeKey) {
+            key_parse = KeyParse::kAfterEscape;
+          } else {
+            any_key = true;
+          }
+          break;
+        case KeyParse::kAfterEscape:
+          if (b == '[') {
+            key_parse = KeyParse::kInCsi;
+          } else if (b == 'O') {
+            key_parse = KeyParse::kAfterSs3;
+          } else if (b == kEscapeKey) {
+            escape = true;  // the first of two Escapes stood alone
+          } else {
+            any_key = true;  // Alt+key
+            key_parse = KeyParse::kNormal;
+          }
+          break;
+        case KeyParse::kInCsi:
+          if (b >= 0x40 && b <= 0x7E) {
+            any_key = true;
+            key_parse = KeyParse::kNormal;
+          }
+          break;
+        case KeyParse::kAfterSs3:
+          any_key = true;
+          key_parse = KeyParse::kNormal;
+          break;
+      }
+    }
+    got = 0;
+    if (key_parse == KeyParse::kAfterEscape) {
+      got = ReadConsoleBytes(bytes, sizeof bytes, kEscapeGraceMs);
+      if (got == 0) {
+        escape = true;
+        key_parse = KeyParse::kNormal;
+      }
+    }
+  }
+  if (escape) return kEscapeKey;
+  return any_key ? kOtherKey : kNoKey;
+}

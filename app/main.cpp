@@ -1,0 +1,9 @@
+#include "app/application.h"
+#include "app/console.h"
+
+int main(int argc, char** argv, char** envp) {
+  OpenConsole();
+  const int status = RunApplication(argc, argv, envp);
+  RestoreConsole();
+  return status;
+}

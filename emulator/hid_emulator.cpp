@@ -1,0 +1,277 @@
+// The emulated remote behind the five transport functions. One process-wide
+// device: a RemoteModel guarded by a mutex, a condition variable for blocked
+// readers, the output log, and the open handles.
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <span>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "emulator/emulator_control.h"
+#include "emulator/remote_model.h"
+#include "emulator/scenario.h"
+#include "transport/zolmek_hid.h"
+
+namespace zolmek_emulator {
+namespace {
+
+constexpr uint16_t kRemoteVendorId = 0x057E;
+constexpr uint16_t kRemoteProductId = 0x0306;
+
+int64_t Nanoseconds(TimePoint t) {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             t.time_since_epoch())
+      .count();
+}
+
+struct Device {
+  std::mutex mutex;
+  std::condition_variable changed;
+
+  bool started = false;          // the first open has run
+  bool scenario_loaded = false;  // by LoadScenarioText or from the file
+  bool scenario_failed = false;  // the scenario file was unusable
+  RemoteModel model;
+
+  std::vector<std::string> log;
+  std::FILE* log_file = nullptr;
+
+  std::set<HidHandle> open_handles;
+  int64_t opened_ns = 0;
+  int64_t key_reply_ns = 0;
+};
+
+// Never destroyed: a reader thread may still be blocked at process exit.
+Device& TheDevice() {
+  static Device* device = new Device();
+  return *device;
+}
+
+// Reads and parses the scenario file named by ZOLMEK_EMU_SCENARIO. Prints
+// the reason and returns false when it cannot be used.
+bool LoadScenarioFile(Device& d) {
+  const char* path = std::getenv("ZOLMEK_EMU_SCENARIO");
+  if (path == nullptr || *path == '\0') return true;
+  std::ifstream file(path);
+  if (!file) {
+    std::fprintf(stderr, "zolmek emulator: %s: line 0: cannot read: %s\n", path,
+                 std::strerror(errno));
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  ScenarioParseResult parsed = ParseScenario(text.str());
+  if (!parsed.ok()) {
+    std::fprintf(stderr, "zolmek emulator: %s: %s\n", path,
+                 parsed.Message().c_str());
+    return false;
+  }
+  d.model = RemoteModel(std::move(parsed.scenario));
+  return true;
+}
+
+void OpenLogFile(Device& d) {
+  const char* path = std::getenv("ZOLMEK_EMU_LOG");
+  if (path == nullptr || *path == '\0') return;
+  d.log_file = std::fopen(path, "w");
+  if (d.log_file == nullptr) {
+    std::fprintf(stderr, "zolmek emulator: %s: cannot write: %s\n", path,
+                 std::strerror(errno));
+  }
+}
+
+void AppendLog(Device& d, const std::string& line) {
+  d.log.push_back(line);
+  if (d.log_file != nullptr) {
+    std::fprintf(d.log_file, "%s\n", line.c_str());
+    std::fflush(d.log_file);
+  }
+}
+
+// A 0x21 answer to a read of register 0 whose column bits show a closed
+// switch.
+bool CarriesClosedSwitch(const std::vector<uint8_t>& r) {
+  return r.size() >= 8 && r[0] == kReadReplyReport && (r[3] & 0x0F) == 0 &&
+         r[4] == 0x00 && r[5] == 0x00 && (r[7] & 0x3F) != 0x3F;
+}
+
+// Waits for the next input report; timeout_ms < 0 waits without limit.
+int32_t Read(HidHandle h, uint8_t* buffer, uint32_t* read_count,
+             int32_t timeout_ms) {
+  if (read_count != nullptr) *read_count = 0;
+  if (buffer == nullptr) return -1;
+  Device& d = TheDevice();
+  std::unique_lock lock(d.mutex);
+  const TimePoint deadline =
+      Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  for (;;) {
+    if (!d.open_handles.contains(h)) return -1;
+    const TimePoint now = Clock::now();
+    if (auto report = d.model.PopDue(now)) {
+      const size_t length =
+          std::min<size_t>(report->bytes.size(), ZOLMEK_HID_BUFFER_SIZE);
+      std::copy_n(report->bytes.begin(), length, buffer);
+      if (CarriesClosedSwitch(report->bytes)) {
+        d.key_reply_ns = Nanoseconds(Clock::now());
+      }
+      if (read_count != nullptr) *read_count = static_cast<uint32_t>(length);
+      return static_cast<int32_t>(length);
+    }
+    if (d.model.IsGone(now)) return -1;
+    if (timeout_ms >= 0 && now >= deadline) return 0;
+
+    std::optional<TimePoint> wake = d.model.NextEventTime();
+    if (timeout_ms >= 0 && (!wake || deadline < *wake)) wake = deadline;
+    if (wake) {
+      d.changed.wait_until(lock, *wake);
+    } else {
+      d.changed.wait(lock);
+    }
+  }
+}
+
+}  // namespace
+
+std::string LoadScenarioText(const std::string& text) {
+  ScenarioParseResult parsed = ParseScenario(text);
+  if (!parsed.ok()) return parsed.Message();
+  Device& d = TheDevice();
+  {
+    std::lock_guard lock(d.mutex);
+    d.model = RemoteModel(std::move(parsed.scenario));
+    d.scenario_loaded = true;
+    d.scenario_failed = false;
+    d.log.clear();
+    d.open_handles.clear();
+    d.opened_ns = 0;
+    d.key_reply_ns = 0;
+  }
+  d.changed.notify_all();
+  return "";
+}
+
+std::vector<std::string> OutputLog() {
+  Device& d = TheDevice();
+  std::lock_guard lock(d.mutex);
+  return d.log;
+}
+
+void InjectReport(const std::vector<uint8_t>& report, int delay_ms) {
+  Device& d = TheDevice();
+  {
+    std::lock_guard lock(d.mutex);
+    d.model.Inject(report, Clock::now() + std::chrono::milliseconds(delay_ms));
+  }
+  d.changed.notify_all();
+}
+
+Timestamps GetTimestamps() {
+  Device& d = TheDevice();
+  std::lock_guard lock(d.mutex);
+  Timestamps t;
+  t.opened = d.opened_ns;
+  if (auto first = d.model.first_scan_read()) {
+    t.first_scan_read = Nanoseconds(*first);
+  }
+  t.key_reply = d.key_reply_ns;
+  return t;
+}
+
+int ReadRequestCount() {
+  Device& d = TheDevice();
+  std::lock_guard lock(d.mutex);
+  return d.model.read_request_count();
+}
+
+int ScanPassCount() {
+  Device& d = TheDevice();
+  std::lock_guard lock(d.mutex);
+  return d.model.pass_count();
+}
+
+}  // namespace zolmek_emulator
+
+using zolmek_emulator::Clock;
+using zolmek_emulator::Device;
+using zolmek_emulator::TheDevice;
+
+extern "C" {
+
+ZOLMEK_HID_EXPORT HidHandle ZOLMEK_HID_CALL OpenHidHandle(uint16_t vendor_id,
+                                                          uint16_t product_id) {
+  Device& d = TheDevice();
+  std::lock_guard lock(d.mutex);
+  if (!d.started) {
+    d.started = true;
+    if (!d.scenario_loaded) {
+      d.scenario_loaded = true;
+      d.scenario_failed = !zolmek_emulator::LoadScenarioFile(d);
+    }
+    zolmek_emulator::OpenLogFile(d);
+  }
+  if (d.scenario_failed || vendor_id != zolmek_emulator::kRemoteVendorId ||
+      product_id != zolmek_emulator::kRemoteProductId ||
+      d.model.scenario().no_remote) {
+    return -1;
+  }
+  const auto now = Clock::now();
+  if (d.model.IsGone(now)) return -1;
+  HidHandle handle = 0;
+  while (d.open_handles.contains(handle)) ++handle;
+  if (d.open_handles.empty()) d.model.DiscardArrived(now);
+  d.open_handles.insert(handle);
+  d.opened_ns = zolmek_emulator::Nanoseconds(Clock::now());
+  return handle;
+}
+
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL WriteReport(HidHandle h,
+                                                      const uint8_t* buffer,
+                                                      uint32_t* write_count) {
+  if (write_count != nullptr) *write_count = 0;
+  if (buffer == nullptr) return -1;
+  Device& d = TheDevice();
+  size_t length = 0;
+  {
+    std::lock_guard lock(d.mutex);
+    if (!d.open_handles.contains(h)) return -1;
+    const std::span<const uint8_t> report(buffer, ZOLMEK_HID_BUFFER_SIZE);
+    length = d.model.HandleOutputReport(report, Clock::now());
+    if (length == 0) return -1;
+    zolmek_emulator::AppendLog(
+        d, zolmek_emulator::FormatReport(report.first(length)));
+  }
+  d.changed.notify_all();
+  if (write_count != nullptr) *write_count = static_cast<uint32_t>(length);
+  return static_cast<int32_t>(length);
+}
+
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL ReadReport(HidHandle h,
+                                                     uint8_t* buffer,
+                                                     uint32_t* read_count) {
+  return zolmek_emulator::Read(h, buffer, read_count, -1);
+}
+
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL ReadReportTimeout(
+    HidHandle h, uint8_t* buffer, uint32_t* read_count, int32_t timeout_ms) {
+  return zolmek_emulator::Read(h, buffer, read_count, timeout_ms);
+}
+
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL CloseHidHandle(HidHandle h) {
+  Device& d = TheDevice();
+  {
+    std::lock_guard lock(d.mutex);
+    if (d.open_handles.erase(h) == 0) return -1;
+  }
+  d.changed.notify_all();
+  return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,357 @@
+#include "emulator/remote_model.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace zolmek_emulator {
+
+namespace {
+
+// Expander registers.
+constexpr int kInputPortA = 0;
+constexpr int kInputPortB = 1;
+constexpr int kOutputPortA = 2;
+constexpr int kOutputPortB = 3;
+constexpr int kDirectionPortA = 6;
+constexpr int kDirectionPortB = 7;
+constexpr int kRegisterCount = 8;
+
+// Accelerometer bytes of a remote lying still, face up.
+constexpr uint8_t kRestingAccelX = 0x80;
+constexpr uint8_t kRestingAccelY = 0x80;
+constexpr uint8_t kRestingAccelZ = 0x9A;
+
+// A read reply carries at most 16 data bytes, starting at byte 6.
+constexpr size_t kReplyDataOffset = 6;
+constexpr size_t kReplyMaxData = 16;
+
+// The address a foreign read reply claims to answer.
+constexpr uint8_t kForeignAddressLow = 0x20;
+
+std::chrono::milliseconds Ms(int ms) { return std::chrono::milliseconds(ms); }
+
+}  // namespace
+
+size_t OutputReportLength(uint8_t report_id) {
+  switch (report_id) {
+    case kLedReport:
+      return 2;
+    case kReportModeReport:
+      return 3;
+    case kWriteRegisterReport:
+      return 22;
+    case kReadRegisterReport:
+      return 7;
+    default:
+      return 0;
+  }
+}
+
+std::string FormatReport(std::span<const uint8_t> bytes) {
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (const uint8_t byte : bytes) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(byte));
+    if (!text.empty()) text += ' ';
+    text += hex;
+  }
+  return text;
+}
+
+RemoteModel::RemoteModel(Scenario scenario) : scenario_(std::move(scenario)) {
+  // Power-up state of the expander: every pin an input, latches high.
+  registers_.fill(0x00);
+  registers_[kOutputPortA] = 0xFF;
+  registers_[kOutputPortB] = 0xFF;
+  registers_[kDirectionPortA] = 0xFF;
+  registers_[kDirectionPortB] = 0xFF;
+}
+
+size_t RemoteModel::HandleOutputReport(std::span<const uint8_t> report,
+                                       TimePoint now) {
+  if (report.empty()) return 0;
+  const size_t length = OutputReportLength(report[0]);
+  if (length == 0 || report.size() < length || IsGone(now)) return 0;
+  report = report.first(length);
+
+  // Stream reports due so far carry the state from before this report.
+  AdvanceStream(now);
+  switch (report[0]) {
+    case kLedReport:
+      leds_ = report[1];
+      break;
+    case kReportModeReport:
+      report_mode_ = report[2];
+      if (report_mode_ == kButtonsAccelReport) {
+        StartStream(now);
+      } else {
+        next_stream_report_.reset();
+      }
+      break;
+    case kWriteRegisterReport:
+      HandleRegisterWrite(report, now);
+      break;
+    case kReadRegisterReport:
+      HandleReadRequest(report, now);
+      break;
+  }
+  TrimArrived(now);
+  return length;
+}
+
+void RemoteModel::Inject(std::vector<uint8_t> bytes, TimePoint due) {
+  Schedule(std::move(bytes), due);
+}
+
+std::optional<InputReport> RemoteModel::PopDue(TimePoint now) {
+  AdvanceStream(now);
+  TrimArrived(now);
+  if (queue_.empty() || queue_.front().due > now) return std::nullopt;
+  InputReport report = std::move(queue_.front());
+  queue_.pop_front();
+  return report;
+}
+
+std::optional<TimePoint> RemoteModel::NextEventTime() const {
+  std::optional<TimePoint> next;
+  auto consider = [&next](TimePoint t) {
+    if (!next || t < *next) next = t;
+  };
+  if (!queue_.empty()) consider(queue_.front().due);
+  if (next_stream_report_ && !scenario_.silent &&
+      (!gone_at_ || *next_stream_report_ <= *gone_at_)) {
+    consider(*next_stream_report_);
+  }
+  if (gone_at_) consider(*gone_at_);
+  return next;
+}
+
+bool RemoteModel::IsGone(TimePoint now) const {
+  return gone_at_ && now >= *gone_at_;
+}
+
+void RemoteModel::DiscardArrived(TimePoint now) {
+  AdvanceStream(now);
+  while (!queue_.empty() && queue_.front().due <= now) queue_.pop_front();
+}
+
+uint8_t RemoteModel::ExpanderRegister(int index) const {
+  if (index == kInputPortA) return PortALevel();
+  if (index == kInputPortB) return PortBLevel();
+  if (index < 0 || index >= kRegisterCount) return 0x00;
+  return registers_[index];
+}
+
+uint8_t RemoteModel::PortALevel() const {
+  // Output pins show their latch bit; input pins are pulled up.
+  return registers_[kOutputPortA] | registers_[kDirectionPortA];
+}
+
+uint8_t RemoteModel::PortBLevel() const {
+  const uint8_t rows = PortALevel();
+  uint8_t columns = 0xFF;  // pull-ups
+  for (int row = 0; row < kMatrixRows; ++row) {
+    if (rows & (1u << (row + 1))) continue;  // row line not low
+    for (int column = 0; column < kMatrixColumns; ++column) {
+      if (closed_[row * kMatrixColumns + column + 1]) {
+        columns &= static_cast<uint8_t>(~(1u << column));
+      }
+    }
+  }
+  const uint8_t direction = registers_[kDirectionPortB];
+  return static_cast<uint8_t>((registers_[kOutputPortB] & ~direction) |
+                              (columns & direction));
+}
+
+bool RemoteModel::IsKeyClosed(int position) const {
+  return position >= 1 && position <= kMatrixPositions && closed_[position];
+}
+
+void RemoteModel::Schedule(std::vector<uint8_t> bytes, TimePoint due) {
+  // Nothing reaches the host once the device is gone.
+  if (gone_at_ && due > *gone_at_) return;
+  const auto at = std::upper_bound(
+      queue_.begin(), queue_.end(), due,
+      [](TimePoint t, const InputReport& r) { return t < r.due; });
+  queue_.insert(at, InputReport{std::move(bytes), due});
+}
+
+void RemoteModel::StartStream(TimePoint now) {
+  if (scenario_.silent) return;
+  next_stream_report_ = now + Ms(scenario_.latency_ms);
+  next_stream_report_is_first_ = true;
+}
+
+void RemoteModel::AdvanceStream(TimePoint now) {
+  if (!next_stream_report_ || scenario_.silent) return;
+  TimePoint limit = now;
+  if (gone_at_ && *gone_at_ < limit) limit = *gone_at_;
+  if (*next_stream_report_ > limit) return;
+
+  const auto interval = Ms(scenario_.interval_ms);
+  const int64_t pending = (limit - *next_stream_report_) / interval + 1;
+  const auto keep = static_cast<int64_t>(kMaxArrivedReports);
+  // Only the newest reports would survive the buffer limit anyway.
+  if (pending > keep) {
+    *next_stream_report_ += (pending - keep) * interval;
+    next_stream_report_is_first_ = false;
+  }
+  while (*next_stream_report_ <= limit) {
+    Schedule(StreamReport(next_stream_report_is_first_), *next_stream_report_);
+    next_stream_report_is_first_ = false;
+    *next_stream_report_ += interval;
+  }
+}
+
+void RemoteModel::TrimArrived(TimePoint now) {
+  size_t arrived = 0;
+  while (arrived < queue_.size() && queue_[arrived].due <= now) ++arrived;
+  while (arrived > kMaxArrivedReports) {
+    queue_.pop_front();
+    --arrived;
+  }
+}
+
+std::vector<uint8_t> RemoteModel::StreamReport(bool first) const {
+  if (first && scenario_.first_report_id &&
+      *scenario_.first_report_id != kButtonsAccelReport) {
+    return {*scenario_.first_report_id, buttons_[0], buttons_[1]};
+  }
+  uint8_t x = scenario_.accel_x.value_or(kRestingAccelX);
+  if (first && scenario_.first_accel_x) x = *scenario_.first_accel_x;
+  return {kButtonsAccelReport, buttons_[0],   buttons_[1], x,
+          kRestingAccelY,      kRestingAccelZ};
+}
+
+void RemoteModel::HandleRegisterWrite(std::span<const uint8_t> report,
+                                      TimePoint now) {
+  // 16 04 DD FF RR SS data...: SS + 1 bytes from register RR on.
+  const uint8_t device = report[2];
+  const int first_register = report[4];
+  const size_t count = std::min<size_t>(report[5] + 1u, kReplyMaxData);
+  if (device == kExpanderDeviceByte) {
+    for (size_t i = 0; i < count; ++i) {
+      const size_t index = first_register + i;
+      // The input registers are read only.
+      if (index >= kOutputPortA && index < kRegisterCount) {
+        registers_[index] = report[kReplyDataOffset + i];
+      }
+    }
+  }
+  if (!scenario_.silent) {
+    Schedule({kAcknowledgeReport, buttons_[0], buttons_[1],
+              kWriteRegisterReport, 0x00},
+             now + Ms(scenario_.latency_ms));
+  }
+}
+
+bool RemoteModel::AnswersError7(int request, uint8_t device) const {
+  if (device != kExpanderDeviceByte || scenario_.keypad_absent ||
+      request < scenario_.keypad_from) {
+    return true;
+  }
+  return std::any_of(
+      scenario_.error7.begin(), scenario_.error7.end(),
+      [request](const CountRange& r) { return r.Contains(request); });
+}
+
+void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
+                                    TimePoint now) {
+  // 17 04 DD A1 A2 NN NN: NN NN bytes from address A1 A2 of device DD.
+  const int request = ++read_requests_;
+  const uint8_t device = report[2];
+  const uint8_t address_high = report[3];
+  const uint8_t address_low = report[4];
+  const size_t size =
+      std::clamp<size_t>((report[5] << 8) | report[6], 1, kReplyMaxData);
+  const auto size_code = static_cast<uint8_t>((size - 1) << 4);
+
+  // A new scan pass begins whenever row 0 is driven and the levels read.
+  if (registers_[kDirectionPortA] == 0x00 &&
+      registers_[kOutputPortA] == kScanFirstRowPattern) {
+    ++passes_;
+    if (passes_ == 1) first_scan_read_ = now;
+    ApplyPassEvents(passes_, now + Ms(scenario_.latency_ms));
+  }
+
+  TimePoint due = now + Ms(scenario_.latency_ms);
+  for (const LateReply& late : scenario_.late) {
+    if (late.requests.Contains(request)) {
+      due += Ms(late.delay_ms);
+      break;
+    }
+  }
+  auto matches = [request](const std::vector<CountRange>& ranges) {
+    return std::any_of(
+        ranges.begin(), ranges.end(),
+        [request](const CountRange& r) { return r.Contains(request); });
+  };
+
+  if (!scenario_.silent) {
+    if (matches(scenario_.foreign)) {
+      const uint8_t data[] = {PortALevel(), 0x00};
+      Schedule(ReadReply(size_code, 0, 0x00, kForeignAddressLow, data), due);
+    }
+    if (!matches(scenario_.lost)) {
+      if (AnswersError7(request, device)) {
+        Schedule(
+            ReadReply(size_code, kErrorNoDevice, address_high, address_low, {}),
+            due);
+      } else {
+        std::vector<uint8_t> data(size);
+        for (size_t i = 0; i < size; ++i) {
+          data[i] = ExpanderRegister(static_cast<int>(address_low + i));
+        }
+        Schedule(ReadReply(size_code, 0, address_high, address_low, data), due);
+      }
+    }
+  }
+
+  if (scenario_.disconnect_after == request) {
+    gone_at_ = due;
+    while (!queue_.empty() && queue_.back().due > due) queue_.pop_back();
+  }
+}
+
+void RemoteModel::ApplyPassEvents(int pass, TimePoint due) {
+  for (const PassEvent& event : scenario_.events) {
+    if (event.pass != pass) continue;
+    const uint8_t old_buttons = buttons_[1];
+    switch (event.kind) {
+      case PassEvent::Kind::kPress:
+        closed_[event.position] = true;
+        break;
+      case PassEvent::Kind::kRelease:
+        closed_[event.position] = false;
+        break;
+      case PassEvent::Kind::kHomeDown:
+        buttons_[1] |= kHomeBit;
+        break;
+      case PassEvent::Kind::kHomeUp:
+        buttons_[1] &= static_cast<uint8_t>(~kHomeBit);
+        break;
+    }
+    if (buttons_[1] != old_buttons && !scenario_.silent) {
+      Schedule({kButtonsReport, buttons_[0], buttons_[1]}, due);
+    }
+  }
+}
+
+std::vector<uint8_t> RemoteModel::ReadReply(
+    uint8_t size_code, uint8_t error, uint8_t address_high, uint8_t address_low,
+    std::span<const uint8_t> data) const {
+  std::vector<uint8_t> reply(kReadReplyLength, 0x00);
+  reply[0] = kReadReplyReport;
+  reply[1] = buttons_[0];
+  reply[2] = buttons_[1];
+  reply[3] = static_cast<uint8_t>(size_code | error);
+  reply[4] = address_high;
+  reply[5] = address_low;
+  std::copy_n(data.begin(), std::min(data.size(), kReplyMaxData),
+              reply.begin() + kReplyDataOffset);
+  return reply;
+}
+
+}  // namespace zolmek_emulator

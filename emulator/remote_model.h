@@ -1,0 +1,141 @@
+// The emulated Wii Remote with a keypad behind a two-port I/O expander on its
+// register bus. The model is passive: it takes output reports together with
+// the current time and schedules the input reports the remote answers with,
+// each with the moment it is due. It owns no threads and never blocks, so any
+// front end (the in-process HID library, a uhid program, unit tests) can
+// drive it with its own clock and its own waiting.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "emulator/scenario.h"
+
+namespace zolmek_emulator {
+
+using Clock = std::chrono::steady_clock;
+using TimePoint = Clock::time_point;
+
+// Report ids and lengths (id byte included).
+inline constexpr uint8_t kLedReport = 0x11;
+inline constexpr uint8_t kReportModeReport = 0x12;
+inline constexpr uint8_t kWriteRegisterReport = 0x16;
+inline constexpr uint8_t kReadRegisterReport = 0x17;
+inline constexpr uint8_t kReadReplyReport = 0x21;
+inline constexpr uint8_t kAcknowledgeReport = 0x22;
+inline constexpr uint8_t kButtonsReport = 0x30;
+inline constexpr uint8_t kButtonsAccelReport = 0x31;
+inline constexpr size_t kReadReplyLength = 22;
+inline constexpr size_t kAcknowledgeLength = 5;
+inline constexpr size_t kButtonsLength = 3;
+inline constexpr size_t kButtonsAccelLength = 6;
+
+inline constexpr uint8_t kExpanderDeviceByte = 0xE8;
+inline constexpr uint8_t kHomeBit = 0x80;  // in button byte 2
+inline constexpr uint8_t kErrorNoDevice = 7;
+inline constexpr uint8_t kScanFirstRowPattern = 0xFC;
+
+// Like the kernel's hidraw buffer: reports that arrived but were not read
+// yet; past this the oldest are dropped.
+inline constexpr size_t kMaxArrivedReports = 64;
+
+// The length of an output report by its id, 0 for an id the remote does
+// not take.
+size_t OutputReportLength(uint8_t report_id);
+
+// Uppercase hex bytes separated by single spaces ("12 00 31").
+std::string FormatReport(std::span<const uint8_t> bytes);
+
+struct InputReport {
+  std::vector<uint8_t> bytes;  // report id first
+  TimePoint due;               // when the host receives it
+};
+
+class RemoteModel {
+ public:
+  explicit RemoteModel(Scenario scenario = Scenario());
+
+  const Scenario& scenario() const { return scenario_; }
+
+  // Takes one output report (at least its own length of bytes, id first)
+  // received at `now` and schedules the answers. Returns the report's
+  // length, or 0 when the id is unknown, the report is too short or the
+  // device is gone; nothing changes then.
+  size_t HandleOutputReport(std::span<const uint8_t> report, TimePoint now);
+
+  // Schedules an arbitrary input report.
+  void Inject(std::vector<uint8_t> bytes, TimePoint due);
+
+  // The earliest report due at or before `now`, removed from the queue.
+  std::optional<InputReport> PopDue(TimePoint now);
+
+  // The earliest moment after which PopDue or IsGone may give a new answer:
+  // the next scheduled report, the next stream report or the disconnect.
+  // Empty when nothing will ever happen without a new output report.
+  std::optional<TimePoint> NextEventTime() const;
+
+  // True once the remote has disconnected (see the `disconnect` directive).
+  // Reports scheduled up to that moment can still be popped.
+  bool IsGone(TimePoint now) const;
+
+  // Drops every report that has arrived by `now` without being read, as a
+  // fresh open of the device starts with an empty buffer.
+  void DiscardArrived(TimePoint now);
+
+  // --- State, for tests and front ends ---------------------------------
+  // An expander register; 0 and 1 give the computed pin levels.
+  uint8_t ExpanderRegister(int index) const;
+  uint8_t PortALevel() const;
+  uint8_t PortBLevel() const;
+  uint8_t leds() const { return leds_; }
+  uint8_t report_mode() const { return report_mode_; }
+  uint8_t button_byte_1() const { return buttons_[0]; }
+  uint8_t button_byte_2() const { return buttons_[1]; }
+  bool IsKeyClosed(int position) const;  // position 1..24
+  int read_request_count() const { return read_requests_; }
+  int pass_count() const { return passes_; }
+  // The time of the read request that began pass 1.
+  std::optional<TimePoint> first_scan_read() const { return first_scan_read_; }
+  // Undelivered reports, whether already arrived or still in flight.
+  size_t queued_count() const { return queue_.size(); }
+
+ private:
+  void Schedule(std::vector<uint8_t> bytes, TimePoint due);
+  void AdvanceStream(TimePoint now);
+  void TrimArrived(TimePoint now);
+  void StartStream(TimePoint now);
+  void HandleRegisterWrite(std::span<const uint8_t> report, TimePoint now);
+  void HandleReadRequest(std::span<const uint8_t> report, TimePoint now);
+  void ApplyPassEvents(int pass, TimePoint due);
+  bool AnswersError7(int request, uint8_t device) const;
+  std::vector<uint8_t> ReadReply(uint8_t size_code, uint8_t error,
+                                 uint8_t address_high, uint8_t address_low,
+                                 std::span<const uint8_t> data) const;
+  std::vector<uint8_t> StreamReport(bool first) const;
+
+  Scenario scenario_;
+  std::array<uint8_t, 8> registers_{};
+  std::array<bool, kMatrixPositions + 1> closed_{};
+  std::array<uint8_t, 2> buttons_{};
+  uint8_t leds_ = 0;
+  uint8_t report_mode_ = kButtonsReport;
+  int read_requests_ = 0;
+  int passes_ = 0;
+  std::optional<TimePoint> first_scan_read_;
+  std::optional<TimePoint> gone_at_;
+  // Sorted by due time; equal times keep their scheduling order.
+  std::deque<InputReport> queue_;
+  // The 0x31 stream: the due time of its next report, and whether that
+  // report is the first one after the mode switch.
+  std::optional<TimePoint> next_stream_report_;
+  bool next_stream_report_is_first_ = false;
+};
+
+}  // namespace zolmek_emulator

@@ -1,0 +1,48 @@
+// What a key press does on the computer: a keystroke into the focused window
+// and the key sound.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// --- Keystrokes -------------------------------------------------------------
+
+// The virtual-key code a keypad character types, 0 for none (the space).
+// Digits go to the main keyboard's digit keys; the point and the operators
+// to the numeric keypad's own keys.
+uint16_t VirtualKeyForChar(char character);
+
+// Types the character's key, down then up; nothing for unmapped characters.
+void SendKeyForChar(char character);
+
+// Platform: prepares the keystroke device. Done before the remote is opened,
+// since the first keys sent to a newly created device may be lost. When it
+// cannot be had, says so once on stderr and the run goes on without keys.
+void OpenKeystrokeDevice();
+void CloseKeystrokeDevice();
+// Platform: one key-down and one key-up event for the code, no delay.
+void SendVirtualKey(uint16_t code);
+
+// --- Key sound --------------------------------------------------------------
+
+constexpr size_t kSoundBufferSize = 10 * 1024 * 1024;
+constexpr const char* kKeySoundFile = "test1.wav";
+
+// The wave file's bytes, unchanged, from the start; zero where unused.
+extern uint8_t SoundBuffer[kSoundBufferSize];
+// How many bytes of SoundBuffer the file filled.
+extern size_t sound_size;
+
+// Reads test1.wav into SoundBuffer and gets the player ready. Missing or
+// unusable file, or no audio device: the key sound is off, nothing else
+// changes.
+void LoadKeySound();
+// Starts the key sound from the top, at once, without waiting for it.
+void PlayKeySound();
+
+// Platform: reads the file whole into `buffer`, returns the byte count, or 0
+// when it does not open, is not a regular file or exceeds `capacity`.
+size_t ReadKeySoundFile(const char* name, uint8_t* buffer, size_t capacity);
+// Platform: decodes the image and opens the audio device.
+void PrepareKeySoundPlayer(const uint8_t* image, size_t size);
+void CloseKeySoundPlayer();

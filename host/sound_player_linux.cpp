@@ -1,0 +1,47 @@
+// The key sound through SDL2 audio. The image is decoded once at start and
+// the device opened in the image's own format, so nothing is converted and
+// a new key restarts the sound at once: clear the queue, queue, unpause.
+#include <SDL2/SDL.h>
+
+#include "host/host_output.h"
+
+static SDL_AudioDeviceID audio_device = 0;
+static Uint8* samples = nullptr;
+static Uint32 samples_size = 0;
+
+void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
+  // Without this SDL installs its own SIGINT/SIGTERM handlers and the
+  // program would no longer end cleanly on Ctrl+C.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (size == 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
+  SDL_AudioSpec spec;
+  SDL_RWops* stream = SDL_RWFromConstMem(image, static_cast<int>(size));
+  if (SDL_LoadWAV_RW(stream, 1, &spec, &samples, &samples_size) == nullptr) {
+    samples = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return;
+  }
+  spec.callback = nullptr;  // queued audio
+  audio_device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+  if (audio_device == 0) {
+    SDL_FreeWAV(samples);
+    samples = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+}
+
+void PlayKeySound() {
+  if (audio_device == 0) return;
+  SDL_ClearQueuedAudio(audio_device);
+  SDL_QueueAudio(audio_device, samples, samples_size);
+  SDL_PauseAudioDevice(audio_device, 0);
+}
+
+void CloseKeySoundPlayer() {
+  if (audio_device == 0) return;
+  SDL_CloseAudioDevice(audio_device);
+  audio_device = 0;
+  SDL_FreeWAV(samples);
+  samples = nullptr;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}

@@ -1,0 +1,44 @@
+#include <cstdio>
+
+#include "app/quit.h"
+#include "app/wait.h"
+#include "keypad/keypad.h"
+#include "remote/remote_link.h"
+
+void ConfigureExpander() {
+  // Port A drives the rows; port B stays input (its byte is never 0x00).
+  WriteRegisters(kExpanderDevice, 2, kDirectionRegister, 0x00, 0xFF);
+  WaitMilliseconds(1);
+}
+
+void ReleaseExpander() {
+  WriteRegisters(kExpanderDevice, 2, kDirectionRegister, 0xFF, 0xFF);
+  WaitMilliseconds(1);
+}
+
+void ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second) {
+  // The pattern goes out twice, each followed by its own wait, before the
+  // pins are read back.
+  for (int i = 0; i < 2; ++i) {
+    WriteRegisters(kExpanderDevice, 2, kOutputRegister, pattern, 0x00);
+    WaitMilliseconds(1);
+  }
+  RequestRegisterRead(kExpanderDevice, 2, kInputRegister);
+  AwaitReadReply(pattern, first, second);
+}
+
+bool DetectKeypad() {
+  const uint8_t probe_pattern = kRowPatterns[kKeypadRows - 1];
+  for (int attempt = 0; attempt < kDetectAttempts; ++attempt) {
+    if (QuitRequested()) return false;
+    ConfigureExpander();
+    uint8_t first = 0;
+    uint8_t second = 0;
+    ReadKeypadRow(probe_pattern, first, second);
+    if (first == probe_pattern) return true;
+    if (QuitRequested()) return false;
+    std::printf(".");
+    std::fflush(stdout);
+  }
+  return false;
+}

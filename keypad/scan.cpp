@@ -1,0 +1,54 @@
+#include <cstdio>
+
+#include "app/console.h"
+#include "app/quit.h"
+#include "host/host_output.h"
+#include "keypad/keypad.h"
+
+// Positions 1-24 by row: "  + E ", "-*963.", " /8520", " N741 ".
+const char KeyTable[kKeypadRows * kKeypadColumns + 1] = {
+    0,   ' ', ' ', '+', ' ', 'E', ' ', '-', '*', '9', '6', '3', '.',
+    ' ', '/', '8', '5', '2', '0', ' ', 'N', '7', '4', '1', ' '};
+
+int FindKeyPosition(const uint8_t columns[kKeypadRows]) {
+  int position = 0;
+  for (int row = 0; row < kKeypadRows; ++row) {
+    for (int column = 0; column < kKeypadColumns; ++column) {
+      if ((columns[row] & (1u << column)) == 0) {
+        position = row * kKeypadColumns + column + 1;
+      }
+    }
+  }
+  return position;
+}
+
+// Reads all four rows. False when the pass was cut short by a quit request:
+// its column bytes are then incomplete and must not be announced.
+static bool ReadKeypadMatrix(uint8_t columns[kKeypadRows]) {
+  for (int row = 0; row < kKeypadRows; ++row) {
+    uint8_t first = 0;
+    ReadKeypadRow(kRowPatterns[row], first, columns[row]);
+    if (QuitRequested()) return false;
+  }
+  return true;
+}
+
+void ScanKeypad() {
+  char last = 0;
+  for (;;) {
+    if (PollConsoleKey() == kEscapeKey) return;
+    if (QuitRequested()) return;
+    uint8_t columns[kKeypadRows];
+    if (!ReadKeypadMatrix(columns)) return;
+    // Announce on a change of character, not of position: sliding between
+    // two space positions is no new key.
+    const char character = KeyTable[FindKeyPosition(columns)];
+    if (character != last && character != 0) {
+      std::printf("press (%c)\n", character);
+      std::fflush(stdout);
+      SendKeyForChar(character);
+      PlayKeySound();
+    }
+    last = character;
+  }
+}

@@ -1,0 +1,92 @@
+// Reading what the remote sends: button and accelerometer reports update
+// RemoteState; the answer to a register read (report 0x21) is waited for.
+#include <chrono>
+
+#include "app/quit.h"
+#include "remote/remote_link.h"
+
+uint8_t InputReportBuffer[ZOLMEK_HID_BUFFER_SIZE];
+RemoteState remote_state;
+std::atomic<bool> remote_lost{false};
+
+// Shared by every read; the transport stores the report's length here.
+static uint32_t read_count;
+
+// While a register read waits longer than this, the console and the other
+// quit conditions are looked at between slices of the wait. The remote
+// normally answers well inside one slice.
+constexpr int kQuitCheckSliceMs = 20;
+
+// Returns the report's length, 0 when none came in time. A failed read means
+// the remote is gone; that ends every wait from now on.
+static int32_t ReadInputReport(int32_t timeout_ms) {
+  const int32_t length = ReadReportTimeout(remote_handle, InputReportBuffer,
+                                           &read_count, timeout_ms);
+  if (length < 0) remote_lost = true;
+  return length;
+}
+
+static bool IsButtonReport(uint8_t id) { return id == 0x30 || id == 0x31; }
+
+static void TakeButtons() {
+  remote_state.button_byte_1 = InputReportBuffer[1];
+  remote_state.button_byte_2 = InputReportBuffer[2];
+}
+
+void PollRemote(int32_t timeout_ms) {
+  if (ReadInputReport(timeout_ms) <= 0) return;
+  const uint8_t id = InputReportBuffer[0];
+  if (!IsButtonReport(id)) return;
+  TakeButtons();
+  if (id == 0x31) {
+    remote_state.accel_x = InputReportBuffer[3];
+    remote_state.accel_y = InputReportBuffer[4];
+    remote_state.accel_z = InputReportBuffer[5];
+  }
+}
+
+// The expander's driven pins read back as driven: a pin that `pattern` pulls
+// low must read low. An answer where one reads high was made while another
+// row was driven, i.e. it is the late answer to an earlier request.
+static bool AnswersPattern(uint8_t first, uint8_t pattern) {
+  return (first & static_cast<uint8_t>(~pattern)) == 0;
+}
+
+void AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
+  using Clock = std::chrono::steady_clock;
+  first = 0xFF;
+  second = 0xFF;
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::milliseconds(kReadReplyTimeoutMs);
+  bool waited_long = false;
+  for (;;) {
+    if (waited_long ? CheckForQuit() : QuitRequested()) return;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                          deadline - Clock::now())
+                          .count();
+    if (left <= 0) return;  // unanswered: reads as a row with no key
+    const int32_t slice =
+        static_cast<int32_t>(left < kQuitCheckSliceMs ? left
+                                                      : kQuitCheckSliceMs);
+    const int32_t length = ReadInputReport(slice);
+    if (length < 0) return;
+    if (length == 0) {
+      waited_long = true;
+      continue;
+    }
+    const uint8_t id = InputReportBuffer[0];
+    if (IsButtonReport(id)) {
+      TakeButtons();  // not the accelerometer: only the probe wants that
+      continue;
+    }
+    if (id != 0x21) continue;  // write acknowledgements and the like
+    // Bytes 4-5 are the low half of the address read. Ours is register 0;
+    // anything else answers a read someone else made (e.g. a kernel driver).
+    if (InputReportBuffer[4] != 0x00 || InputReportBuffer[5] != 0x00) continue;
+    if ((InputReportBuffer[3] & 0x0F) == 7) return;  // nothing at that address
+    if (!AnswersPattern(InputReportBuffer[6], pattern)) continue;
+    first = InputReportBuffer[6];
+    second = InputReportBuffer[7];
+    return;
+  }
+}

@@ -1,0 +1,76 @@
+// The Wii Remote link as zolmek uses it: the remote's handle, the shared
+// report buffers and state, the commands the program sends and the input
+// it reads back.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "transport/zolmek_hid.h"
+
+// The remote's identity on the HID bus.
+constexpr uint16_t kRemoteVendorId = 0x057E;
+constexpr uint16_t kRemoteProductId = 0x0306;
+
+// Button byte 2, bit 7: the Home button.
+constexpr uint8_t kHomeButtonBit = 0x80;
+
+// The one handle of the run; -1 until the remote is open.
+extern HidHandle remote_handle;
+
+// Process-wide report buffers, byte 0 the report id. A command fills only
+// the bytes it names; the rest keep what earlier commands left.
+extern uint8_t OutputReportBuffer[ZOLMEK_HID_BUFFER_SIZE];
+extern uint8_t InputReportBuffer[ZOLMEK_HID_BUFFER_SIZE];
+
+// The latest button and accelerometer bytes. accel_x is shared with the
+// probe's reader thread while both run, hence atomic.
+struct RemoteState {
+  uint8_t button_byte_1;
+  uint8_t button_byte_2;
+  std::atomic<uint8_t> accel_x;
+  uint8_t accel_y;
+  uint8_t accel_z;
+};
+extern RemoteState remote_state;
+
+// Set when a read or write reports the remote gone; every wait then ends.
+extern std::atomic<bool> remote_lost;
+
+// --- Output reports ---------------------------------------------------------
+void SetLeds(uint8_t value);
+void SetReportMode(uint8_t flags, uint8_t mode);
+void SetReportModeButtons();
+void SetReportModeAccel();
+void WriteRegisters(uint8_t device, uint8_t count, uint8_t reg, uint8_t byte0,
+                    uint8_t byte1);
+void RequestRegisterRead(uint8_t device, uint8_t count, uint8_t reg);
+
+// --- Input reports ----------------------------------------------------------
+
+// How long a register read may stay unanswered before it counts as lost.
+// The remote answers within a few milliseconds.
+constexpr int kReadReplyTimeoutMs = 250;
+
+// One read of at most timeout_ms into InputReportBuffer, then RemoteState
+// updated from it (buttons; accelerometer too for a 0x31 report).
+void PollRemote(int32_t timeout_ms);
+
+// Waits for the answer to the register read just requested while the
+// expander's first port drives `pattern`, and delivers its two data bytes.
+// Error code 7, no answer within kReadReplyTimeoutMs, a quit request or a
+// lost remote all deliver 0xFF, 0xFF.
+void AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second);
+
+// --- Liveness probe ---------------------------------------------------------
+extern std::atomic<bool> probe_running;
+extern std::atomic<bool> reader_active;
+
+// Just over 100 ms of listening on a reader thread: true when a 0x31 report
+// with a non-zero accelerometer X was taken in that window.
+bool ProbeRemote();
+// Waits until the reader has left its loop and ended (its reads are timed,
+// so this takes at most one read and one pause). Safe to call twice.
+void StopProbeReader();
+// The reader thread's body.
+void ProbeReader();

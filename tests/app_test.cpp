@@ -1,0 +1,148 @@
+// The whole program in-process against the emulated remote: what it sends,
+// prints and shows, and how it ends.
+#include "app/application.h"
+#include "tests/program_fixture.h"
+
+namespace {
+
+const char kBannerAndUsage[] =
+    "###########################################\n"
+    "#                                         #\n"
+    "#   Wii-Zolmek Test version 0.1           #\n"
+    "#                  build 2007.2.11        #\n"
+    "#                                         #\n"
+    "###########################################\n"
+    "\n"
+    "Usage:\n"
+    "   Home button  ... Quit\n"
+    "\n";
+
+// What the end of every keypad phase sends: LED 1 alone, the expander's
+// pins released, buttons-only reporting.
+const std::vector<std::string> kQuieting = {"11 10", RegisterWrite("06 01 FF FF"),
+                                            "12 00 30"};
+
+bool EndsWithQuieting(const std::vector<std::string>& log) {
+  return log.size() >= 3 &&
+         std::equal(kQuieting.begin(), kQuieting.end(), log.end() - 3);
+}
+
+}  // namespace
+
+class ApplicationTest : public ProgramTest {
+ protected:
+  struct Run {
+    int status;
+    std::string out;
+    std::string err;
+  };
+  Run Start(const std::string& scenario) {
+    EXPECT_EQ(zolmek_emulator::LoadScenarioText(scenario), "");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = RunApplication(0, nullptr, nullptr);
+    return {status, testing::internal::GetCapturedStdout(),
+            testing::internal::GetCapturedStderr()};
+  }
+  static bool Shown(const std::string& text) {
+    return std::count(fake::events.begin(), fake::events.end(),
+                      "box " + text) == 1;
+  }
+};
+
+TEST_F(ApplicationTest, ShortRunSendsExactlyTheseReports) {
+  fake::console = fake::ConsoleKeys({kNoKey, kEscapeKey});
+  const Run run = Start("");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, std::string(kBannerAndUsage) + "\n");
+  std::vector<std::string> expected = {"12 00 31", "12 00 30", "11 F0",
+                                       RegisterWrite("06 01 00 FF")};
+  for (const char* pattern : {"EE", "FC", "FA", "F6", "EE"}) {
+    const std::string write = RegisterWrite(
+        (std::string("02 01 ") + pattern + " 00").c_str());
+    expected.insert(expected.end(), {write, write, "17 04 E8 00 00 00 02"});
+  }
+  expected.insert(expected.end(), kQuieting.begin(), kQuieting.end());
+  EXPECT_EQ(Log(), expected);
+  EXPECT_EQ(remote_handle, -1);  // closed
+}
+
+TEST_F(ApplicationTest, NoRemoteShowsOneBoxPrintsNothingAndFails) {
+  const Run run = Start("no-remote");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(Shown("Wii-Remote not found."));
+  EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(ApplicationTest, SilentRemoteShowsOneBoxAndNoBanner) {
+  const Run run = Start("silent");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(Shown("Wii-Remote cannot open."));
+  EXPECT_EQ(Log(), (std::vector<std::string>{"12 00 31"}));
+  EXPECT_FALSE(reader_active);
+}
+
+TEST_F(ApplicationTest, MissingKeypadPrintsDotsShowsBoxAndQuiets) {
+  const Run run = Start("keypad absent");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, std::string(kBannerAndUsage) + std::string(79, '.') + "\n");
+  EXPECT_TRUE(Shown("Zolmek is not found."));
+  EXPECT_TRUE(EndsWithQuieting(Log()));
+}
+
+TEST_F(ApplicationTest, KeyPressIsEchoedTypedAndSounded) {
+  fake::console = fake::ConsoleKeys({kNoKey, kNoKey, kNoKey, kEscapeKey});
+  const Run run = Start("press 5 2");
+  EXPECT_EQ(run.out, std::string(kBannerAndUsage) + "\npress (5)\n");
+  const std::vector<std::string> tail(fake::events.end() - 4,
+                                      fake::events.end() - 1);
+  EXPECT_EQ(tail, (std::vector<std::string>{"key down 0x35", "key up 0x35",
+                                            "sound"}));
+}
+
+// A remote that stops answering must not hold the program: each of the
+// ways out still ends the scan, and the remote is still quieted.
+TEST_F(ApplicationTest, ScanEndsWhenTheRemoteStopsAnswering) {
+  struct Case {
+    const char* name;
+    const char* scenario;
+    std::function<int()> console;
+  } cases[] = {
+      {"escape", "lost 3-100000",
+       fake::ConsoleKeys({kNoKey, kNoKey, kNoKey, kEscapeKey})},
+      {"home", "lost 3-100000\nhome 2", nullptr},
+      {"signal", "lost 3-100000",
+       [] {
+         stop_requested = true;  // as the signal watcher does
+         return kNoKey;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    fake::console = c.console;
+    const Run run = Start(c.scenario);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(EndsWithQuieting(Log()));
+    TearDown();
+  }
+}
+
+TEST_F(ApplicationTest, RemoteGoneDuringScanEndsItWithAMessage) {
+  const Run run = Start("disconnect 4");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "Wii-Remote connection lost.\n");
+  EXPECT_FALSE(Shown("Zolmek is not found."));
+  EXPECT_EQ(remote_handle, -1);
+}
+
+TEST_F(ApplicationTest, MissingSoundFileChangesNothingElse) {
+  // The tests run where there is no test1.wav: the player gets nothing,
+  // yet each key still asks for the sound.
+  fake::console = fake::ConsoleKeys({kNoKey, kNoKey, kEscapeKey});
+  Start("press 1 1");
+  EXPECT_EQ(fake::events.front(), "player 0");
+  EXPECT_EQ(std::count(fake::events.begin(), fake::events.end(), "sound"), 1);
+}

@@ -1,0 +1,191 @@
+// The built zolmek binary, unchanged, under a pseudo-terminal against the
+// emulator library: what a user sees, types and gets.
+#include <linux/input-event-codes.h>
+#include <signal.h>
+#include <termios.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "tests/binary_harness.h"
+
+namespace {
+
+const char kBannerAndUsage[] =
+    "###########################################\n"
+    "#                                         #\n"
+    "#   Wii-Zolmek Test version 0.1           #\n"
+    "#                  build 2007.2.11        #\n"
+    "#                                         #\n"
+    "###########################################\n"
+    "\n"
+    "Usage:\n"
+    "   Home button  ... Quit\n"
+    "\n";
+
+const char kRelease[] =
+    "16 04 E8 FF 06 01 FF FF 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+
+void ExpectQuieted(const std::vector<std::string>& reports) {
+  ASSERT_GE(reports.size(), 3u);
+  EXPECT_EQ(reports[reports.size() - 3], "11 10");
+  EXPECT_EQ(reports[reports.size() - 2], kRelease);
+  EXPECT_EQ(reports.back(), "12 00 30");
+}
+
+std::string Key(unsigned code, int value) {
+  return std::to_string(EV_KEY) + " " + std::to_string(code) + " " +
+         std::to_string(value);
+}
+const std::string kSyn = "0 0 0";
+
+}  // namespace
+
+TEST(BinaryTest, KeyPressesAreEchoedAndTypedUntilEscape) {
+  ZolmekProcess zolmek({.scenario = "press 5 3\nrelease 5 4\npress 7 5"});
+  zolmek.WaitForOutput("press (7)\n");
+  zolmek.Type("\x1b");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Output(),
+            std::string(kBannerAndUsage) + "\npress (5)\npress (7)\n");
+  EXPECT_EQ(zolmek.UinputEvents(),
+            (std::vector<std::string>{"create 37 keys", Key(KEY_5, 1), kSyn,
+                                      Key(KEY_5, 0), kSyn, Key(KEY_7, 1), kSyn,
+                                      Key(KEY_7, 0), kSyn, "destroy"}));
+  const auto reports = zolmek.Reports();
+  ASSERT_GE(reports.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(reports.begin(), reports.begin() + 3),
+            (std::vector<std::string>{"12 00 31", "12 00 30", "11 F0"}));
+  ExpectQuieted(reports);
+}
+
+TEST(BinaryTest, EveryKeypadKeyTypesItsEvdevKey) {
+  // One key per pass pair, all seventeen, then a space position.
+  const std::string keys = "0123456789.+-*/EN";
+  std::string scenario;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    scenario += std::string("press ") + keys[i] + " " + std::to_string(2 * i + 2) +
+                "\nrelease " + keys[i] + " " + std::to_string(2 * i + 3) + "\n";
+  }
+  scenario += "press r3c5 40\n";
+  ZolmekProcess zolmek({.scenario = scenario});
+  zolmek.WaitForOutput("press ( )\n");
+  zolmek.Type("\x1b");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  const unsigned codes[] = {KEY_0,      KEY_1,      KEY_2,       KEY_3,
+                            KEY_4,      KEY_5,      KEY_6,       KEY_7,
+                            KEY_8,      KEY_9,      KEY_KPDOT,   KEY_KPPLUS,
+                            KEY_KPMINUS, KEY_KPASTERISK, KEY_KPSLASH,
+                            KEY_ENTER,  KEY_DELETE};
+  std::vector<std::string> expected = {"create 37 keys"};
+  for (unsigned code : codes) {
+    expected.insert(expected.end(),
+                    {Key(code, 1), kSyn, Key(code, 0), kSyn});
+  }
+  expected.push_back("destroy");  // and nothing for the space
+  EXPECT_EQ(zolmek.UinputEvents(), expected);
+}
+
+TEST(BinaryTest, ExitStatusesAndMessages) {
+  struct Case {
+    const char* scenario;
+    int status;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"no-remote", 1, "", "Wii-Remote not found.\n"},
+      {"silent", 0, "", "Wii-Remote cannot open.\n"},
+      {"keypad absent", 0,
+       std::string(kBannerAndUsage) + std::string(79, '.') + "\n",
+       "Zolmek is not found.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    ZolmekProcess zolmek({.scenario = c.scenario});
+    EXPECT_EQ(zolmek.Wait(), c.status);
+    EXPECT_EQ(zolmek.Output(), c.out);
+    // The keyboard line comes first when the shim is absent; here it is in.
+    EXPECT_EQ(zolmek.Errors(), c.err);
+  }
+}
+
+TEST(BinaryTest, WithoutUinputKeystrokesAreDisabledOutLoud) {
+  ZolmekProcess zolmek({.scenario = "keypad absent", .with_uinput_shim = false});
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Errors().rfind("keystrokes disabled: ", 0), 0u)
+      << zolmek.Errors();
+}
+
+TEST(BinaryTest, ArrowKeysAreSwallowedAndOnlyALoneEscapeEnds) {
+  ZolmekProcess zolmek({.scenario = "press 9 20"});
+  zolmek.WaitForOutput("press (9)\n");
+  zolmek.Type("\x1b[A\x1bOP\x1b[15~x");  // up, F1, F5, a letter
+  zolmek.Type("\x1b[B");
+  // Still scanning: Escape is still needed.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  zolmek.Type("\x1b");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  ExpectQuieted(zolmek.Reports());
+}
+
+TEST(BinaryTest, TerminalIsRestoredAfterSigterm) {
+  ZolmekProcess zolmek({.scenario = "press 1 2"});
+  zolmek.WaitForOutput("press (1)\n");
+  termios during;
+  ASSERT_EQ(tcgetattr(zolmek.Terminal(), &during), 0);
+  EXPECT_EQ(during.c_lflag & (ECHO | ICANON), 0u);
+  zolmek.Signal(SIGTERM);
+  EXPECT_EQ(zolmek.Wait(), 0);
+  termios after;
+  ASSERT_EQ(tcgetattr(zolmek.Terminal(), &after), 0);
+  EXPECT_EQ(after.c_lflag & (ECHO | ICANON), tcflag_t(ECHO | ICANON));
+  ExpectQuieted(zolmek.Reports());
+}
+
+TEST(BinaryTest, CtrlCDuringDetectionStillQuietsTheRemote) {
+  // Every read unanswered: detection crawls at one attempt per timeout.
+  ZolmekProcess zolmek({.scenario = "lost 1-100000"});
+  zolmek.WaitForOutput("..");
+  zolmek.Type("\x03");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Errors(), "");  // no "not found" box: the user quit
+  ExpectQuieted(zolmek.Reports());
+}
+
+TEST(BinaryTest, HomeButtonEndsTheScanWhenTheRemoteStopsAnswering) {
+  ZolmekProcess zolmek({.scenario = "lost 10-100000\nhome 4"});
+  EXPECT_EQ(zolmek.Wait(), 0);
+  ExpectQuieted(zolmek.Reports());
+}
+
+TEST(BinaryTest, RemoteGoneEndsTheRunWithAMessage) {
+  ZolmekProcess zolmek({.scenario = "disconnect 6"});
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Errors(), "Wii-Remote connection lost.\n");
+}
+
+TEST(BinaryTest, KeySoundReachesTheAudioDeviceByteForByte) {
+  ZolmekProcess zolmek({.scenario = "press 5 3",
+                        .with_sound_file = true,
+                        .env = {{"SDL_AUDIODRIVER", "disk"},
+                                {"SDL_DISKAUDIODELAY", "1"}}});
+  const std::string audio = zolmek.Dir() + "/sdlaudio.raw";
+  const std::string wav = ReadFile(ZOLMEK_KEY_SOUND);
+  const std::string samples = wav.substr(44);  // canonical header
+  zolmek.WaitForOutput("press (5)\n");
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (ReadFile(audio).find(samples) == std::string::npos &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  zolmek.Type("\x1b");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  const std::string played = ReadFile(audio);
+  EXPECT_NE(played.find(samples), std::string::npos)
+      << "the device got " << played.size() << " bytes";
+  // Played once: one key, one sound.
+  EXPECT_EQ(played.find(samples, played.find(samples) + 1), std::string::npos);
+}

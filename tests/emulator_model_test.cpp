@@ -1,0 +1,253 @@
+// Unit tests of the emulated remote's model and scenario parser.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "emulator/remote_model.h"
+#include "emulator/scenario.h"
+
+namespace zolmek_emulator {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using std::chrono::milliseconds;
+
+const TimePoint kStart = TimePoint{} + std::chrono::hours(1);
+
+RemoteModel MakeModel(const std::string& text) {
+  ScenarioParseResult parsed = ParseScenario(text);
+  EXPECT_TRUE(parsed.ok()) << parsed.Message();
+  return RemoteModel(parsed.scenario);
+}
+
+// Drives the model the way the program does, at a fixed time.
+struct Driver {
+  RemoteModel model;
+  TimePoint now = kStart;
+
+  void Send(Bytes report) {
+    report.resize(OutputReportLength(report[0]), 0x00);
+    ASSERT_EQ(model.HandleOutputReport(report, now), report.size());
+  }
+  void WriteExpander(uint8_t reg, uint8_t b0, uint8_t b1 = 0, uint8_t ss = 0) {
+    Send({0x16, 0x04, 0xE8, 0x00, reg, ss, b0, b1});
+  }
+  void ConfigureRows() { WriteExpander(0x06, 0x00, 0xFF, 1); }
+  // Every report due by now, in delivery order.
+  std::vector<Bytes> Drain() {
+    std::vector<Bytes> out;
+    while (auto r = model.PopDue(now)) out.push_back(r->bytes);
+    return out;
+  }
+  // Drives a row pattern and reads both ports; returns the 0x21 replies.
+  std::vector<Bytes> ReadRow(uint8_t pattern, uint8_t device = 0xE8) {
+    WriteExpander(0x02, pattern);
+    Send({0x17, 0x04, device, 0x00, 0x00, 0x00, 0x02});
+    std::vector<Bytes> replies;
+    for (Bytes& r : Drain()) {
+      if (r[0] == 0x21) replies.push_back(r);
+    }
+    return replies;
+  }
+};
+
+constexpr uint8_t kRows[] = {0xFC, 0xFA, 0xF6, 0xEE};
+
+TEST(EmulatorModelTest, KeyShowsInItsRowAndColumnOnly) {
+  struct Case {
+    std::string key;
+    int row, column;
+  } cases[] = {{"+", 0, 2},    {"E", 0, 4},   {"-", 1, 0}, {".", 1, 5},
+               {"/", 2, 1},    {"0", 2, 5},   {"N", 3, 1}, {"1", 3, 4},
+               {"r0c0", 0, 0}, {"r3c5", 3, 5}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    Driver d{MakeModel("press " + c.key + " 1")};
+    d.ConfigureRows();
+    for (int row = 0; row < 4; ++row) {
+      const auto replies = d.ReadRow(kRows[row]);
+      ASSERT_EQ(replies.size(), 1u);
+      EXPECT_EQ(replies[0][3], 0x10);  // two bytes, no error
+      EXPECT_EQ(replies[0][6], kRows[row]);
+      const uint8_t expected =
+          row == c.row ? static_cast<uint8_t>(0xFF & ~(1u << c.column)) : 0xFF;
+      EXPECT_EQ(replies[0][7], expected) << "row " << row;
+    }
+  }
+}
+
+TEST(EmulatorModelTest, PortLevelsFollowDirectionAndLatch) {
+  Driver d{MakeModel("")};
+  EXPECT_EQ(d.model.PortALevel(), 0xFF);  // inputs with pull-ups
+  d.WriteExpander(0x02, 0xFC);
+  EXPECT_EQ(d.model.PortALevel(), 0xFF);  // latch not driven yet
+  d.ConfigureRows();
+  EXPECT_EQ(d.model.PortALevel(), 0xFC);
+  d.WriteExpander(0x03, 0x0F);
+  d.WriteExpander(0x07, 0xF0);  // port B low nibble drives its latch
+  EXPECT_EQ(d.model.PortBLevel(), 0xFF);
+  d.WriteExpander(0x03, 0x00);
+  EXPECT_EQ(d.model.PortBLevel(), 0xF0);
+  EXPECT_EQ(d.Drain().size(), 5u);  // each write acknowledged
+}
+
+TEST(EmulatorModelTest, ErrorSevenCases) {
+  struct Case {
+    std::string scenario;
+    uint8_t device;
+    std::vector<int> errors;  // expected error code of requests 1, 2, ...
+  } cases[] = {
+      {"", 0xE8, {0, 0, 0}},
+      {"", 0xA4, {7, 7}},
+      {"keypad absent", 0xE8, {7, 7, 7}},
+      {"keypad from 3", 0xE8, {7, 7, 0, 0}},
+      {"error7 2-3\nerror7 5", 0xE8, {0, 7, 7, 0, 7, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    Driver d{MakeModel(c.scenario)};
+    d.ConfigureRows();
+    for (int error : c.errors) {
+      const auto replies = d.ReadRow(0xFA, c.device);
+      ASSERT_EQ(replies.size(), 1u);
+      EXPECT_EQ(replies[0][3], 0x10 | error);
+      if (error != 0) {
+        EXPECT_EQ(replies[0][6], 0x00);
+      }
+    }
+  }
+}
+
+TEST(EmulatorModelTest, PassesCountRowZeroReadsAndApplyKeyEvents) {
+  Driver d{MakeModel("press 9 2\nrelease 9 3\nhome 3\nhome-release 4")};
+  d.ReadRow(0xFC);  // port A still input: no pass
+  EXPECT_EQ(d.model.pass_count(), 0);
+  d.ConfigureRows();
+  const bool closed_after_pass[] = {false, true, false, false};
+  for (int pass = 1; pass <= 4; ++pass) {
+    d.WriteExpander(0x02, 0xFC);
+    d.Send({0x17, 0x04, 0xE8, 0x00, 0x00, 0x00, 0x02});
+    EXPECT_EQ(d.model.pass_count(), pass);
+    EXPECT_EQ(d.model.IsKeyClosed(KeyPositionOfCharacter('9')),
+              closed_after_pass[pass - 1]);
+    auto reports = d.Drain();
+    if (pass == 3 || pass == 4) {
+      // The button change comes before the read's answer.
+      ASSERT_EQ(reports.size(), 3u);
+      EXPECT_EQ(reports[1], (Bytes{0x30, 0x00, uint8_t(pass == 3 ? 0x80 : 0)}));
+      EXPECT_EQ(reports[2][0], 0x21);
+    }
+    d.ReadRow(0xFA);  // other rows do not begin passes
+  }
+  EXPECT_EQ(d.model.pass_count(), 4);
+  EXPECT_EQ(d.model.read_request_count(), 9);
+  EXPECT_EQ(d.model.first_scan_read(), kStart);
+}
+
+TEST(EmulatorModelTest, LostLateForeignAndDisconnect) {
+  Driver d{MakeModel("lost 1\nlate 2 30\nforeign 3\ndisconnect 4")};
+  d.ConfigureRows();
+  EXPECT_TRUE(d.ReadRow(0xFC).empty());  // lost
+  EXPECT_TRUE(d.ReadRow(0xFC).empty());  // late: not yet
+  d.now += milliseconds(30);
+  EXPECT_EQ(d.Drain().size(), 1u);
+  const auto replies = d.ReadRow(0xFC);
+  ASSERT_EQ(replies.size(), 2u);
+  EXPECT_EQ(replies[0][5], 0x20);  // someone else's address
+  EXPECT_EQ(replies[0][7], 0x00);
+  EXPECT_EQ(replies[1][5], 0x00);
+  EXPECT_EQ(d.ReadRow(0xFC).size(), 1u);  // the last answer still arrives
+  EXPECT_TRUE(d.model.IsGone(d.now));
+  const Bytes mode = {0x12, 0x00, 0x30};
+  EXPECT_EQ(d.model.HandleOutputReport(mode, d.now), 0u);
+}
+
+TEST(EmulatorModelTest, StreamInMode31) {
+  struct Case {
+    std::string scenario;
+    Bytes first, later;
+    int interval_ms, latency_ms;
+  } cases[] = {
+      {"",
+       {0x31, 0, 0, 0x80, 0x80, 0x9A},
+       {0x31, 0, 0, 0x80, 0x80, 0x9A},
+       10,
+       0},
+      {"interval 4\nlatency 3\naccel-x 0",
+       {0x31, 0, 0, 0, 0x80, 0x9A},
+       {0x31, 0, 0, 0, 0x80, 0x9A},
+       4,
+       3},
+      {"first-accel-x 0",
+       {0x31, 0, 0, 0, 0x80, 0x9A},
+       {0x31, 0, 0, 0x80, 0x80, 0x9A},
+       10,
+       0},
+      {"first-report 0x30",
+       {0x30, 0, 0},
+       {0x31, 0, 0, 0x80, 0x80, 0x9A},
+       10,
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    Driver d{MakeModel(c.scenario)};
+    d.Send({0x12, 0x00, 0x31});
+    EXPECT_EQ(d.model.NextEventTime(), kStart + milliseconds(c.latency_ms));
+    d.now += milliseconds(c.latency_ms + 3 * c.interval_ms);
+    const auto reports = d.Drain();
+    ASSERT_EQ(reports.size(), 4u);
+    EXPECT_EQ(reports[0], c.first);
+    EXPECT_EQ(reports[3], c.later);
+    d.Send({0x12, 0x00, 0x30});  // buttons only: the stream stops
+    d.now += milliseconds(100);
+    EXPECT_TRUE(d.Drain().empty());
+  }
+}
+
+TEST(EmulatorModelTest, UnreadReportsAreCappedAndSilentSendsNothing) {
+  Driver d{MakeModel("")};
+  d.Send({0x12, 0x00, 0x31});
+  d.now += std::chrono::seconds(5);
+  EXPECT_EQ(d.Drain().size(), kMaxArrivedReports);
+
+  Driver silent{MakeModel("silent")};
+  silent.Send({0x12, 0x00, 0x31});
+  silent.ConfigureRows();
+  silent.ReadRow(0xFC);
+  silent.now += std::chrono::seconds(1);
+  EXPECT_TRUE(silent.Drain().empty());
+  EXPECT_FALSE(silent.model.NextEventTime().has_value());
+}
+
+TEST(EmulatorModelTest, ScenarioParseErrorsNameTheLine) {
+  struct Case {
+    std::string text, message;
+  } cases[] = {
+      {"# comment\n\nsilent\nfoo", "line 4: unknown word 'foo'"},
+      {"interval x", "line 1: bad number 'x'"},
+      {"latency", "line 1: 'latency' needs 1 argument"},
+      {"silent now", "line 1: unexpected word 'now'"},
+      {"press Q 1", "line 1: unknown key 'Q'"},
+      {"press r4c0 1", "line 1: unknown key 'r4c0'"},
+      {"error7 5-2", "line 1: empty range '5-2'"},
+      {"accel-x 0x100", "line 1: number out of range '0x100'"},
+      {"keypad maybe", "line 1: 'keypad' needs 'absent' or 'from N'"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseScenario(c.text).Message(), c.message) << c.text;
+  }
+  const auto ok = ParseScenario(
+      "interval 0x14 # hex\nlate 3-5 40\npress r0c1 2\nkeypad from 7");
+  ASSERT_TRUE(ok.ok()) << ok.Message();
+  EXPECT_EQ(ok.scenario.interval_ms, 20);
+  EXPECT_EQ(ok.scenario.late[0].requests.last, 5);
+  EXPECT_EQ(ok.scenario.events[0].position, 2);
+  EXPECT_EQ(ok.scenario.keypad_from, 7);
+}
+
+}  // namespace
+}  // namespace zolmek_emulator

@@ -1,0 +1,91 @@
+// Key mapping, reading the key sound file, and the millisecond wait.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/wait.h"
+#include "host/host_output.h"
+
+TEST(VirtualKeyTest, DigitsUseMainKeysAndTheRestTheNumericPad) {
+  const std::pair<char, uint16_t> cases[] = {
+      {'0', 0x30}, {'5', 0x35}, {'7', 0x37}, {'9', 0x39}, {'.', 0x6E},
+      {'+', 0x6B}, {'-', 0x6D}, {'*', 0x6A}, {'/', 0x6F}, {'E', 0x0D},
+      {'N', 0x2E}, {' ', 0},    {0, 0},      {'e', 0},    {'A', 0},
+  };
+  for (const auto& [character, code] : cases) {
+    EXPECT_EQ(VirtualKeyForChar(character), code) << "'" << character << "'";
+  }
+}
+
+class SoundFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/zolmek-sound-XXXXXX";
+    dir_ = mkdtemp(pattern);
+    path_ = dir_ + "/test1.wav";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void Write(size_t size, char fill) {
+    std::ofstream(path_, std::ios::binary) << std::string(size, fill);
+  }
+  std::string dir_, path_;
+};
+
+TEST_F(SoundFileTest, FileIsReadWholeAndUnchanged) {
+  std::ofstream(path_, std::ios::binary) << std::string("RIFF\0\x01\xFFxyz", 9);
+  uint8_t buffer[16] = {};
+  ASSERT_EQ(ReadKeySoundFile(path_.c_str(), buffer, sizeof buffer), 9u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 9),
+            std::string("RIFF\0\x01\xFFxyz", 9));
+  EXPECT_EQ(buffer[9], 0);
+}
+
+TEST_F(SoundFileTest, FileLargerThanTheBufferIsRefusedUntouched) {
+  uint8_t buffer[20];
+  std::fill(buffer, buffer + 20, 0xA5);
+  Write(17, 'x');
+  EXPECT_EQ(ReadKeySoundFile(path_.c_str(), buffer, 16), 0u);
+  EXPECT_EQ(buffer[0], 0xA5);
+  Write(16, 'y');  // exactly full is fine
+  EXPECT_EQ(ReadKeySoundFile(path_.c_str(), buffer, 16), 16u);
+  EXPECT_EQ(buffer[16], 0xA5);
+}
+
+TEST_F(SoundFileTest, RealBufferTakesTenMebibytesAndNoMore) {
+  Write(kSoundBufferSize + 1, 'z');
+  EXPECT_EQ(ReadKeySoundFile(path_.c_str(), SoundBuffer, kSoundBufferSize), 0u);
+  EXPECT_EQ(SoundBuffer[0], 0);
+  Write(kSoundBufferSize, 'z');
+  EXPECT_EQ(ReadKeySoundFile(path_.c_str(), SoundBuffer, kSoundBufferSize),
+            kSoundBufferSize);
+  EXPECT_EQ(SoundBuffer[kSoundBufferSize - 1], 'z');
+  std::fill(SoundBuffer, SoundBuffer + kSoundBufferSize, 0);
+}
+
+TEST_F(SoundFileTest, MissingFifoOrDirectoryGivesNoSoundWithoutBlocking) {
+  uint8_t buffer[16];
+  EXPECT_EQ(ReadKeySoundFile(path_.c_str(), buffer, sizeof buffer), 0u);
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);  // no writer: open would block
+  EXPECT_EQ(ReadKeySoundFile(path_.c_str(), buffer, sizeof buffer), 0u);
+  std::filesystem::remove(path_);
+  std::filesystem::create_directory(path_);
+  EXPECT_EQ(ReadKeySoundFile(path_.c_str(), buffer, sizeof buffer), 0u);
+}
+
+TEST(WaitMillisecondsTest, AlwaysWaitsStrictlyLonger) {
+  using Clock = std::chrono::steady_clock;
+  for (int ms : {0, 1, 3}) {
+    const auto start = Clock::now();
+    WaitMilliseconds(ms);
+    EXPECT_GT(Clock::now() - start, std::chrono::milliseconds(ms)) << ms;
+  }
+}

@@ -1,0 +1,156 @@
+// Detection and the matrix scan, run against the emulated keypad.
+#include "keypad/keypad.h"
+
+#include "tests/program_fixture.h"
+
+TEST(FindKeyPositionTest, LastClosedSwitchInScanOrderWins) {
+  struct Case {
+    uint8_t columns[4];
+    int position;
+  } cases[] = {
+      {{0xFF, 0xFF, 0xFF, 0xFF}, 0},
+      {{0xFF, 0xFF, 0xF7, 0xFF}, 16},  // row 2, column 3: "5"
+      {{0xFE, 0xFF, 0xFF, 0xFF}, 1},
+      {{0xFF, 0xFF, 0xFF, 0xDF}, 24},
+      {{0xFE, 0xFF, 0xFF, 0xFB}, 21},  // a later row beats an earlier one
+      {{0xFF, 0xF6, 0xFF, 0xFF}, 10},  // a later column in the same row
+      {{0xC0, 0xFF, 0xFF, 0xFF}, 6},   // bits 6 and 7 are not columns
+      {{0x3F, 0x3F, 0x3F, 0x3F}, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindKeyPosition(c.columns), c.position)
+        << int(c.columns[0]) << " " << int(c.columns[1]) << " "
+        << int(c.columns[2]) << " " << int(c.columns[3]);
+  }
+}
+
+TEST(KeyTableTest, SpellsTheKeypadRowByRow) {
+  EXPECT_EQ(KeyTable[0], 0);
+  EXPECT_EQ(std::string(KeyTable + 1, 24), "  + E -*963. /8520 N741 ");
+}
+
+class DetectKeypadTest : public ProgramTest {};
+
+TEST_F(DetectKeypadTest, KeypadAnsweringAtOnceCostsOneAttempt) {
+  OpenRemote();
+  testing::internal::CaptureStdout();
+  EXPECT_TRUE(DetectKeypad());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(Log(), (std::vector<std::string>{
+                       RegisterWrite("06 01 00 FF"),
+                       RegisterWrite("02 01 EE 00"),
+                       RegisterWrite("02 01 EE 00"), "17 04 E8 00 00 00 02"}));
+}
+
+TEST_F(DetectKeypadTest, DotPerFailedAttempt) {
+  struct Case {
+    const char* scenario;
+    bool found;
+    size_t dots;
+  } cases[] = {
+      {"keypad from 4", true, 3},
+      {"keypad from 79", true, 78},
+      {"keypad absent", false, 79},
+      {"keypad from 80", false, 79},
+      {"lost 1-2", true, 2},  // unanswered reads are failed attempts too
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    SetUp();
+    OpenRemote(c.scenario);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(DetectKeypad(), c.found);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(c.dots, '.'));
+    TearDown();
+  }
+}
+
+TEST_F(DetectKeypadTest, ReleaseLetsEveryPinGo) {
+  OpenRemote();
+  ReleaseExpander();
+  EXPECT_EQ(Log().back(), RegisterWrite("06 01 FF FF"));
+}
+
+// One scan per case: key events at given passes, Escape when pass `passes`
+// + 1 begins; compares the console lines and the host events.
+class ScanKeypadTest : public ProgramTest {
+ protected:
+  struct Run {
+    std::string out;
+    std::vector<std::string> events;
+  };
+  Run Scan(const std::string& scenario, int passes) {
+    OpenRemote(scenario);
+    ConfigureExpander();
+    std::vector<int> keys(passes, kNoKey);
+    keys.push_back(kEscapeKey);
+    fake::console = fake::ConsoleKeys(keys);
+    testing::internal::CaptureStdout();
+    ScanKeypad();
+    Run run{testing::internal::GetCapturedStdout(), fake::events};
+    TearDown();
+    SetUp();
+    return run;
+  }
+};
+
+const std::vector<std::string> kFive = {"key down 0x35", "key up 0x35",
+                                        "sound"};
+
+TEST_F(ScanKeypadTest, KeyIsAnnouncedOncePerPress) {
+  Run held = Scan("press 5 2", 8);
+  EXPECT_EQ(held.out, "press (5)\n");
+  EXPECT_EQ(held.events, kFive);
+
+  Run twice = Scan("press 5 2\nrelease 5 3\npress 5 4", 6);
+  EXPECT_EQ(twice.out, "press (5)\npress (5)\n");
+  EXPECT_EQ(twice.events.size(), 6u);
+}
+
+TEST_F(ScanKeypadTest, LaterKeyInScanOrderWinsUntilReleased) {
+  Run run = Scan("press 7 2\npress 5 3\nrelease 7 4", 6);
+  EXPECT_EQ(run.out, "press (7)\npress (5)\n");
+  EXPECT_EQ(run.events,
+            (std::vector<std::string>{"key down 0x37", "key up 0x37", "sound",
+                                      "key down 0x35", "key up 0x35",
+                                      "sound"}));
+}
+
+TEST_F(ScanKeypadTest, MovingStraightToAnotherKeyAnnouncesIt) {
+  Run run = Scan("press 5 2\nrelease 5 3\npress 8 3", 5);
+  EXPECT_EQ(run.out, "press (5)\npress (8)\n");
+}
+
+TEST_F(ScanKeypadTest, SpacePositionsPrintAndSoundButTypeNothing) {
+  // Sliding between two space positions is the same character: no news.
+  Run run = Scan("press r0c0 2\nrelease r0c0 3\npress r0c1 3", 5);
+  EXPECT_EQ(run.out, "press ( )\n");
+  EXPECT_EQ(run.events, (std::vector<std::string>{"sound"}));
+}
+
+TEST_F(ScanKeypadTest, KeysTypeTheirVirtualKeys) {
+  Run run = Scan("press E 2\nrelease E 3\npress N 4\nrelease N 5\npress . 6",
+                 7);
+  EXPECT_EQ(run.out, "press (E)\npress (N)\npress (.)\n");
+  EXPECT_EQ(run.events,
+            (std::vector<std::string>{"key down 0x0D", "key up 0x0D", "sound",
+                                      "key down 0x2E", "key up 0x2E", "sound",
+                                      "key down 0x6E", "key up 0x6E",
+                                      "sound"}));
+}
+
+TEST_F(ScanKeypadTest, OtherConsoleKeysAreSwallowed) {
+  OpenRemote("press 5 1");
+  ConfigureExpander();
+  fake::console = fake::ConsoleKeys({'a', kOtherKey, kNoKey, kEscapeKey});
+  testing::internal::CaptureStdout();
+  ScanKeypad();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "press (5)\n");
+}
+
+TEST_F(ScanKeypadTest, HomeButtonEndsTheScan) {
+  OpenRemote("home 3");
+  ConfigureExpander();
+  ScanKeypad();  // no Escape ever comes
+  EXPECT_NE(remote_state.button_byte_2 & kHomeButtonBit, 0);
+}
