@@ -94,7 +94,8 @@ void BM_ReplyToKeystrokeAndSound(benchmark::State& state) {
     ResetProgram("press 5 2");
     RunQuietly(3);
     const auto t = zolmek_emulator::GetTimestamps();
-    const double key_us = static_cast<double>(fake::key_sent_at - t.key_reply) / 1e3;
+    const double key_us =
+        static_cast<double>(fake::key_sent_at - t.key_reply) / 1e3;
     const double sound_us =
         static_cast<double>(fake::sound_started_at - t.key_reply) / 1e3;
     state.SetIterationTime(sound_us / 1e6);

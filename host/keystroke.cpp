@@ -1,7 +1,8 @@
 #include "host/host_output.h"
 
 uint16_t VirtualKeyForChar(char character) {
-  const uint16_t c = static_cast<uint16_t>(static_cast<unsigned char>(character));
+  const uint16_t c =
+      static_cast<uint16_t>(static_cast<unsigned char>(character));
   if (c >= '0' && c <= '9') return c;  // VK_0..VK_9 share the digit's code
   switch (c) {
     case '.':

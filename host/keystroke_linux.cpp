@@ -62,8 +62,10 @@ void OpenKeystrokeDevice() {
   libevdev_free(device);  // the uinput device keeps what it needs
   if (rc != 0) {
     keyboard = nullptr;
-    std::fprintf(stderr, "keystrokes disabled: cannot create a keyboard on "
-                 "/dev/uinput: %s\n", std::strerror(-rc));
+    std::fprintf(stderr,
+                 "keystrokes disabled: cannot create a keyboard on "
+                 "/dev/uinput: %s\n",
+                 std::strerror(-rc));
   }
 }
 

@@ -20,9 +20,8 @@ size_t ReadKeySoundFile(const char* name, uint8_t* buffer, size_t capacity) {
   const size_t length = static_cast<size_t>(info.st_size);
   if (length > capacity) {
     // A cut image would end in the middle of its samples; refuse it whole.
-    std::fprintf(stderr,
-                 "%s is larger than %zu bytes; the key sound is off.\n", name,
-                 capacity);
+    std::fprintf(stderr, "%s is larger than %zu bytes; the key sound is off.\n",
+                 name, capacity);
     close(fd);
     return 0;
   }

@@ -61,13 +61,12 @@ void AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
   bool waited_long = false;
   for (;;) {
     if (waited_long ? CheckForQuit() : QuitRequested()) return;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-                          deadline - Clock::now())
-                          .count();
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
+            .count();
     if (left <= 0) return;  // unanswered: reads as a row with no key
-    const int32_t slice =
-        static_cast<int32_t>(left < kQuitCheckSliceMs ? left
-                                                      : kQuitCheckSliceMs);
+    const int32_t slice = static_cast<int32_t>(
+        left < kQuitCheckSliceMs ? left : kQuitCheckSliceMs);
     const int32_t length = ReadInputReport(slice);
     if (length < 0) return;
     if (length == 0) {

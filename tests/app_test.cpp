@@ -19,8 +19,8 @@ const char kBannerAndUsage[] =
 
 // What the end of every keypad phase sends: LED 1 alone, the expander's
 // pins released, buttons-only reporting.
-const std::vector<std::string> kQuieting = {"11 10", RegisterWrite("06 01 FF FF"),
-                                            "12 00 30"};
+const std::vector<std::string> kQuieting = {
+    "11 10", RegisterWrite("06 01 FF FF"), "12 00 30"};
 
 bool EndsWithQuieting(const std::vector<std::string>& log) {
   return log.size() >= 3 &&
@@ -58,8 +58,8 @@ TEST_F(ApplicationTest, ShortRunSendsExactlyTheseReports) {
   std::vector<std::string> expected = {"12 00 31", "12 00 30", "11 F0",
                                        RegisterWrite("06 01 00 FF")};
   for (const char* pattern : {"EE", "FC", "FA", "F6", "EE"}) {
-    const std::string write = RegisterWrite(
-        (std::string("02 01 ") + pattern + " 00").c_str());
+    const std::string write =
+        RegisterWrite((std::string("02 01 ") + pattern + " 00").c_str());
     expected.insert(expected.end(), {write, write, "17 04 E8 00 00 00 02"});
   }
   expected.insert(expected.end(), kQuieting.begin(), kQuieting.end());
@@ -87,7 +87,8 @@ TEST_F(ApplicationTest, SilentRemoteShowsOneBoxAndNoBanner) {
 TEST_F(ApplicationTest, MissingKeypadPrintsDotsShowsBoxAndQuiets) {
   const Run run = Start("keypad absent");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, std::string(kBannerAndUsage) + std::string(79, '.') + "\n");
+  EXPECT_EQ(run.out,
+            std::string(kBannerAndUsage) + std::string(79, '.') + "\n");
   EXPECT_TRUE(Shown("Zolmek is not found."));
   EXPECT_TRUE(EndsWithQuieting(Log()));
 }

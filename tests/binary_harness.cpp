@@ -1,5 +1,6 @@
 #include "tests/binary_harness.h"
 
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -14,8 +15,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 extern char** environ;
 
@@ -44,7 +43,8 @@ ZolmekProcess::ZolmekProcess(const Options& options) {
   std::map<std::string, std::string> env;
   for (char** e = environ; *e != nullptr; ++e) {
     const char* eq = std::strchr(*e, '=');
-    if (eq != nullptr) env[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
+    if (eq != nullptr)
+      env[std::string(*e, static_cast<size_t>(eq - *e))] = eq + 1;
   }
   env.erase("DISPLAY");
   env.erase("WAYLAND_DISPLAY");

@@ -33,8 +33,8 @@ class ZolmekProcess {
   // Terminal output so far, with the terminal's \r\n turned back into \n.
   std::string Output() const;
   std::string Errors() const;
-  std::vector<std::string> Reports() const;        // the emulator's log
-  std::vector<std::string> UinputEvents() const;   // what the shim saw
+  std::vector<std::string> Reports() const;       // the emulator's log
+  std::vector<std::string> UinputEvents() const;  // what the shim saw
   std::string Dir() const { return dir_; }
   int Terminal() const { return master_; }
   pid_t Pid() const { return pid_; }

@@ -1,5 +1,6 @@
 // The built zolmek binary, unchanged, under a pseudo-terminal against the
 // emulator library: what a user sees, types and gets.
+#include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
 #include <signal.h>
 #include <termios.h>
@@ -7,8 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "tests/binary_harness.h"
 
@@ -67,23 +66,23 @@ TEST(BinaryTest, EveryKeypadKeyTypesItsEvdevKey) {
   const std::string keys = "0123456789.+-*/EN";
   std::string scenario;
   for (size_t i = 0; i < keys.size(); ++i) {
-    scenario += std::string("press ") + keys[i] + " " + std::to_string(2 * i + 2) +
-                "\nrelease " + keys[i] + " " + std::to_string(2 * i + 3) + "\n";
+    scenario += std::string("press ") + keys[i] + " " +
+                std::to_string(2 * i + 2) + "\nrelease " + keys[i] + " " +
+                std::to_string(2 * i + 3) + "\n";
   }
   scenario += "press r3c5 40\n";
   ZolmekProcess zolmek({.scenario = scenario});
   zolmek.WaitForOutput("press ( )\n");
   zolmek.Type("\x1b");
   EXPECT_EQ(zolmek.Wait(), 0);
-  const unsigned codes[] = {KEY_0,      KEY_1,      KEY_2,       KEY_3,
-                            KEY_4,      KEY_5,      KEY_6,       KEY_7,
-                            KEY_8,      KEY_9,      KEY_KPDOT,   KEY_KPPLUS,
-                            KEY_KPMINUS, KEY_KPASTERISK, KEY_KPSLASH,
-                            KEY_ENTER,  KEY_DELETE};
+  const unsigned codes[] = {
+      KEY_0,     KEY_1,      KEY_2,       KEY_3,          KEY_4,
+      KEY_5,     KEY_6,      KEY_7,       KEY_8,          KEY_9,
+      KEY_KPDOT, KEY_KPPLUS, KEY_KPMINUS, KEY_KPASTERISK, KEY_KPSLASH,
+      KEY_ENTER, KEY_DELETE};
   std::vector<std::string> expected = {"create 37 keys"};
   for (unsigned code : codes) {
-    expected.insert(expected.end(),
-                    {Key(code, 1), kSyn, Key(code, 0), kSyn});
+    expected.insert(expected.end(), {Key(code, 1), kSyn, Key(code, 0), kSyn});
   }
   expected.push_back("destroy");  // and nothing for the space
   EXPECT_EQ(zolmek.UinputEvents(), expected);
@@ -113,7 +112,8 @@ TEST(BinaryTest, ExitStatusesAndMessages) {
 }
 
 TEST(BinaryTest, WithoutUinputKeystrokesAreDisabledOutLoud) {
-  ZolmekProcess zolmek({.scenario = "keypad absent", .with_uinput_shim = false});
+  ZolmekProcess zolmek(
+      {.scenario = "keypad absent", .with_uinput_shim = false});
   EXPECT_EQ(zolmek.Wait(), 0);
   EXPECT_EQ(zolmek.Errors().rfind("keystrokes disabled: ", 0), 0u)
       << zolmek.Errors();
@@ -168,10 +168,10 @@ TEST(BinaryTest, RemoteGoneEndsTheRunWithAMessage) {
 }
 
 TEST(BinaryTest, KeySoundReachesTheAudioDeviceByteForByte) {
-  ZolmekProcess zolmek({.scenario = "press 5 3",
-                        .with_sound_file = true,
-                        .env = {{"SDL_AUDIODRIVER", "disk"},
-                                {"SDL_DISKAUDIODELAY", "1"}}});
+  ZolmekProcess zolmek(
+      {.scenario = "press 5 3",
+       .with_sound_file = true,
+       .env = {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIODELAY", "1"}}});
   const std::string audio = zolmek.Dir() + "/sdlaudio.raw";
   const std::string wav = ReadFile(ZOLMEK_KEY_SOUND);
   const std::string samples = wav.substr(44);  // canonical header

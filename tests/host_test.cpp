@@ -1,4 +1,5 @@
 // Key mapping, reading the key sound file, and the millisecond wait.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "app/wait.h"
 #include "host/host_output.h"

@@ -36,10 +36,10 @@ TEST_F(DetectKeypadTest, KeypadAnsweringAtOnceCostsOneAttempt) {
   testing::internal::CaptureStdout();
   EXPECT_TRUE(DetectKeypad());
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       RegisterWrite("06 01 00 FF"),
-                       RegisterWrite("02 01 EE 00"),
-                       RegisterWrite("02 01 EE 00"), "17 04 E8 00 00 00 02"}));
+  EXPECT_EQ(Log(),
+            (std::vector<std::string>{
+                RegisterWrite("06 01 00 FF"), RegisterWrite("02 01 EE 00"),
+                RegisterWrite("02 01 EE 00"), "17 04 E8 00 00 00 02"}));
 }
 
 TEST_F(DetectKeypadTest, DotPerFailedAttempt) {
@@ -48,10 +48,8 @@ TEST_F(DetectKeypadTest, DotPerFailedAttempt) {
     bool found;
     size_t dots;
   } cases[] = {
-      {"keypad from 4", true, 3},
-      {"keypad from 79", true, 78},
-      {"keypad absent", false, 79},
-      {"keypad from 80", false, 79},
+      {"keypad from 4", true, 3},   {"keypad from 79", true, 78},
+      {"keypad absent", false, 79}, {"keypad from 80", false, 79},
       {"lost 1-2", true, 2},  // unanswered reads are failed attempts too
   };
   for (const Case& c : cases) {
@@ -110,10 +108,9 @@ TEST_F(ScanKeypadTest, KeyIsAnnouncedOncePerPress) {
 TEST_F(ScanKeypadTest, LaterKeyInScanOrderWinsUntilReleased) {
   Run run = Scan("press 7 2\npress 5 3\nrelease 7 4", 6);
   EXPECT_EQ(run.out, "press (7)\npress (5)\n");
-  EXPECT_EQ(run.events,
-            (std::vector<std::string>{"key down 0x37", "key up 0x37", "sound",
-                                      "key down 0x35", "key up 0x35",
-                                      "sound"}));
+  EXPECT_EQ(run.events, (std::vector<std::string>{
+                            "key down 0x37", "key up 0x37", "sound",
+                            "key down 0x35", "key up 0x35", "sound"}));
 }
 
 TEST_F(ScanKeypadTest, MovingStraightToAnotherKeyAnnouncesIt) {
@@ -129,14 +126,13 @@ TEST_F(ScanKeypadTest, SpacePositionsPrintAndSoundButTypeNothing) {
 }
 
 TEST_F(ScanKeypadTest, KeysTypeTheirVirtualKeys) {
-  Run run = Scan("press E 2\nrelease E 3\npress N 4\nrelease N 5\npress . 6",
-                 7);
+  Run run =
+      Scan("press E 2\nrelease E 3\npress N 4\nrelease N 5\npress . 6", 7);
   EXPECT_EQ(run.out, "press (E)\npress (N)\npress (.)\n");
-  EXPECT_EQ(run.events,
-            (std::vector<std::string>{"key down 0x0D", "key up 0x0D", "sound",
-                                      "key down 0x2E", "key up 0x2E", "sound",
-                                      "key down 0x6E", "key up 0x6E",
-                                      "sound"}));
+  EXPECT_EQ(run.events, (std::vector<std::string>{
+                            "key down 0x0D", "key up 0x0D", "sound",
+                            "key down 0x2E", "key up 0x2E", "sound",
+                            "key down 0x6E", "key up 0x6E", "sound"}));
 }
 
 TEST_F(ScanKeypadTest, OtherConsoleKeysAreSwallowed) {

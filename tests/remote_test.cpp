@@ -15,9 +15,9 @@ TEST_F(OutputReportTest, CommandsSendTheirExactBytes) {
   SetLeds(0xF0);
   WriteRegisters(0xE8, 2, 6, 0x00, 0xFF);
   RequestRegisterRead(0xE8, 2, 0);
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       "12 00 31", "12 00 30", "11 F0",
-                       RegisterWrite("06 01 00 FF"), "17 04 E8 00 00 00 02"}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{"12 00 31", "12 00 30", "11 F0",
+                                             RegisterWrite("06 01 00 FF"),
+                                             "17 04 E8 00 00 00 02"}));
 }
 
 TEST_F(OutputReportTest, CommandsLeaveBytesTheyDoNotNameAlone) {
@@ -109,7 +109,8 @@ TEST_F(InputReportTest, UnansweredReadGivesUpAsNoKey) {
   OpenRemote("silent");
   const auto start = Clock::now();
   AwaitReadReply(0xFC, first, second);
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(kReadReplyTimeoutMs));
+  EXPECT_GE(Clock::now() - start,
+            std::chrono::milliseconds(kReadReplyTimeoutMs));
   EXPECT_EQ(second, 0xFF);
   EXPECT_FALSE(remote_lost);
 }

@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
     PutLe(wav, static_cast<uint32_t>(static_cast<int16_t>(std::lround(v))), 2);
   }
   FILE* out = std::fopen(argv[1], "wb");
-  if (out == nullptr || std::fwrite(wav.data(), 1, wav.size(), out) !=
-                            wav.size()) {
+  if (out == nullptr ||
+      std::fwrite(wav.data(), 1, wav.size(), out) != wav.size()) {
     std::perror(argv[1]);
     return 1;
   }

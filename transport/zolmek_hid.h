@@ -57,10 +57,8 @@ ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL ReadReport(HidHandle h,
 
 /** As ReadReport, but returns 0 when nothing arrived within timeout_ms
  *  milliseconds (0: do not wait; negative: wait as long as it takes). */
-ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL ReadReportTimeout(HidHandle h,
-                                                            uint8_t *buffer,
-                                                            uint32_t *read_count,
-                                                            int32_t timeout_ms);
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL ReadReportTimeout(
+    HidHandle h, uint8_t *buffer, uint32_t *read_count, int32_t timeout_ms);
 
 /** Closes the handle. No other thread may be inside a call on it.
  *  Returns 0, or -1 for an unknown handle. */

@@ -14,9 +14,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 // Linux
-#include <linux/hidraw.h>
-
 #include <hidapi.h>
+#include <linux/hidraw.h>
 
 #include <mutex>
 
@@ -54,8 +53,8 @@ void LearnOutputLengths(const char* path, uint16_t lengths[256]) {
         size <= HID_MAX_DESCRIPTOR_SIZE) {
       descriptor.size = static_cast<uint32_t>(size);
       if (ioctl(fd, HIDIOCGRDESC, &descriptor) == 0 &&
-          ParseOutputReportLengths(descriptor.value, descriptor.size,
-                                   lengths) > 0) {
+          ParseOutputReportLengths(descriptor.value, descriptor.size, lengths) >
+              0) {
         close(fd);
         return;
       }
@@ -112,8 +111,7 @@ ZOLMEK_HID_EXPORT HidHandle OpenHidHandle(uint16_t vendor_id,
   hid_device* hid = nullptr;
   for (hid_device_info* info = list; info != nullptr && hid == nullptr;
        info = info->next) {
-    if (info->path == nullptr ||
-        strncmp(info->path, "/dev/hidraw", 11) != 0) {
+    if (info->path == nullptr || strncmp(info->path, "/dev/hidraw", 11) != 0) {
       continue;
     }
     hid = hid_open_path(info->path);
@@ -148,8 +146,8 @@ ZOLMEK_HID_EXPORT int32_t ReadReportTimeout(HidHandle h, uint8_t* buffer,
                                             int32_t timeout_ms) {
   Device* device = Find(h);
   if (device == nullptr || buffer == nullptr) return -1;
-  const int got = hid_read_timeout(device->hid, buffer,
-                                   ZOLMEK_HID_BUFFER_SIZE, timeout_ms);
+  const int got =
+      hid_read_timeout(device->hid, buffer, ZOLMEK_HID_BUFFER_SIZE, timeout_ms);
   if (got < 0) return -1;
   if (read_count != nullptr) *read_count = static_cast<uint32_t>(got);
   return got;
