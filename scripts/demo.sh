@@ -11,4 +11,7 @@ build="$(pwd)/${BUILD_DIR:-build}"
 cd "$build"  # test1.wav is read from the working directory
 export LD_LIBRARY_PATH="$build/emulator${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 export ZOLMEK_EMU_SCENARIO="${ZOLMEK_EMU_SCENARIO:-$OLDPWD/scripts/demo.scenario}"
+# Without a sound card SDL would fall back to ALSA, which complains on
+# stderr; the dummy driver keeps the demo quiet.
+[ -e /dev/snd ] || export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 exec ./zolmek

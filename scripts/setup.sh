@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libhidapi-dev libevdev-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils
+  xvfb xauth xdotool x11-utils xfonts-base
 )
 
 missing=()
