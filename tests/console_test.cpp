@@ -1,0 +1,70 @@
+// The Linux console reader on a pipe: keys, escape sequences, end of input.
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/console.h"
+
+// The console sets this from its signal watcher; the rest of the program
+// is not linked here.
+std::atomic<bool> stop_requested{false};
+
+class ConsoleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    saved_stdin_ = dup(STDIN_FILENO);
+    dup2(fds[0], STDIN_FILENO);
+    close(fds[0]);
+    writer_ = fds[1];
+  }
+  void TearDown() override {
+    if (writer_ >= 0) close(writer_);
+    dup2(saved_stdin_, STDIN_FILENO);
+    close(saved_stdin_);
+  }
+  void Type(const std::string& bytes) {
+    ASSERT_EQ(write(writer_, bytes.data(), bytes.size()),
+              static_cast<ssize_t>(bytes.size()));
+  }
+  int saved_stdin_ = -1;
+  int writer_ = -1;
+};
+
+TEST_F(ConsoleTest, KeysSequencesAndALoneEscape) {
+  EXPECT_EQ(PollConsoleKey(), kNoKey);
+  Type("x");
+  EXPECT_EQ(PollConsoleKey(), kOtherKey);
+  // Arrow up, F1, F5, Alt+x: keys, but none of them is Escape.
+  for (const char* keys : {"\x1b[A", "\x1bOP", "\x1b[15~", "\x1bx"}) {
+    Type(keys);
+    EXPECT_EQ(PollConsoleKey(), kOtherKey) << keys + 1;
+  }
+  Type("\x1b");
+  EXPECT_EQ(PollConsoleKey(), kEscapeKey);
+  // Two at once: Escape, and no half-read sequence is left behind.
+  Type("\x1b\x1b");
+  EXPECT_EQ(PollConsoleKey(), kEscapeKey);
+  Type("z");
+  EXPECT_EQ(PollConsoleKey(), kOtherKey);
+}
+
+TEST_F(ConsoleTest, EndOfInputStopsLookingForKeys) {
+  Type("y");
+  close(writer_);
+  writer_ = -1;
+  EXPECT_EQ(PollConsoleKey(), kOtherKey);
+  EXPECT_EQ(PollConsoleKey(), kNoKey);
+  // Another input on stdin is no longer read: the console was closed.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  dup2(fds[0], STDIN_FILENO);
+  close(fds[0]);
+  ASSERT_EQ(write(fds[1], "\x1b", 1), 1);
+  EXPECT_EQ(PollConsoleKey(), kNoKey);
+  close(fds[1]);
+}
