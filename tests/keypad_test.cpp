@@ -150,3 +150,10 @@ TEST_F(ScanKeypadTest, HomeButtonEndsTheScan) {
   ScanKeypad();  // no Escape ever comes
   EXPECT_NE(remote_state.button_byte_2 & kHomeButtonBit, 0);
 }
+
+TEST_F(ScanKeypadTest, SomeoneElsesAnswersAreNotTakenForARow) {
+  // Before each of ours, an answer to another address that reads as if
+  // every column were down.
+  Run foreign = Scan("foreign 2-20\npress 5 2", 4);
+  EXPECT_EQ(foreign.out, "press (5)\n");
+}
