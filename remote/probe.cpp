@@ -15,8 +15,18 @@ std::atomic<bool> reader_active{false};
 constexpr int32_t kProbeWindowMs = 100;
 constexpr int kReaderPauseMs = 100;
 
+using Clock = std::chrono::steady_clock;
+
+// When the window closes. A report the reader takes after that must not
+// count; on a busy machine the reader can wake from its pause before the
+// main thread, itself preempted, has cleared probe_running.
+static std::atomic<Clock::rep> window_end{0};
+
 bool ProbeRemote() {
   remote_state.accel_x = 0;
+  window_end = (Clock::now() + std::chrono::milliseconds(kProbeWindowMs))
+                   .time_since_epoch()
+                   .count();
   probe_running = true;
   StartReaderThread();
   WaitMilliseconds(kProbeWindowMs);
@@ -27,9 +37,15 @@ bool ProbeRemote() {
 void ProbeReader() {
   while (probe_running) {
     reader_active = true;
-    // Timed, so that a reader facing a silent remote still comes back to
-    // see probe_running cleared and ends by itself.
-    PollRemote(kProbeWindowMs);
+    // Timed to the end of the window, so that a reader facing a silent
+    // remote comes back to see probe_running cleared and ends by itself,
+    // and takes nothing after the window.
+    const Clock::duration left =
+        Clock::duration(window_end.load()) - Clock::now().time_since_epoch();
+    const auto left_ms =
+        std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    if (left_ms <= 0) break;
+    PollRemote(static_cast<int32_t>(left_ms));
     std::this_thread::sleep_for(std::chrono::milliseconds(kReaderPauseMs));
   }
   reader_active = false;

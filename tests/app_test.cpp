@@ -1,21 +1,10 @@
 // The whole program in-process against the emulated remote: what it sends,
 // prints and shows, and how it ends.
 #include "app/application.h"
+#include "tests/expected_output.h"
 #include "tests/program_fixture.h"
 
 namespace {
-
-const char kBannerAndUsage[] =
-    "###########################################\n"
-    "#                                         #\n"
-    "#   Wii-Zolmek Test version 0.1           #\n"
-    "#                  build 2007.2.11        #\n"
-    "#                                         #\n"
-    "###########################################\n"
-    "\n"
-    "Usage:\n"
-    "   Home button  ... Quit\n"
-    "\n";
 
 // What the end of every keypad phase sends: LED 1 alone, the expander's
 // pins released, buttons-only reporting.

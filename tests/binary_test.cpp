@@ -10,20 +10,9 @@
 #include <thread>
 
 #include "tests/binary_harness.h"
+#include "tests/expected_output.h"
 
 namespace {
-
-const char kBannerAndUsage[] =
-    "###########################################\n"
-    "#                                         #\n"
-    "#   Wii-Zolmek Test version 0.1           #\n"
-    "#                  build 2007.2.11        #\n"
-    "#                                         #\n"
-    "###########################################\n"
-    "\n"
-    "Usage:\n"
-    "   Home button  ... Quit\n"
-    "\n";
 
 const char kRelease[] =
     "16 04 E8 FF 06 01 FF FF 00 00 00 00 00 00 00 00 00 00 00 00 00 00";

@@ -1,12 +1,11 @@
 // The Linux console reader on a pipe: keys, escape sequences, end of input.
+#include "app/console.h"
+
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <string>
-
-#include <gtest/gtest.h>
-
-#include "app/console.h"
 
 // The console sets this from its signal watcher; the rest of the program
 // is not linked here.

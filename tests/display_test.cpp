@@ -1,5 +1,6 @@
 // The message box on a real X display: Xvfb, found by -displayfd (never a
 // fixed display number), dismissed with Return like a user would.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,8 +10,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "tests/binary_harness.h"
 
@@ -27,7 +26,8 @@ std::string RunCommand(const std::string& command) {
 }
 
 bool Have(const char* tool) {
-  return RunCommand(std::string("command -v ") + tool).find('/') != std::string::npos;
+  return RunCommand(std::string("command -v ") + tool).find('/') !=
+         std::string::npos;
 }
 
 class Xvfb {
@@ -39,15 +39,21 @@ class Xvfb {
     if (pid_ == 0) {
       close(fds[0]);
       const std::string fd = std::to_string(fds[1]);
+      // -noreset: the window lookups come and go as clients; the server
+      // must not start over each time the last one leaves.
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp",
-             "-screen", "0", "640x480x24", static_cast<char*>(nullptr));
+             "-noreset", "-screen", "0", "640x480x24",
+             static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
-    char number[16] = {};
-    const ssize_t got = read(fds[0], number, sizeof number - 1);
+    // Xvfb writes the number and the newline separately, and dies if the
+    // pipe is closed in between: read up to the newline.
+    std::string number;
+    char c = 0;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    if (got > 0) display_ = ":" + std::string(number, strcspn(number, "\n"));
+    if (!number.empty()) display_ = ":" + number;
   }
   ~Xvfb() {
     if (pid_ > 0) {
@@ -90,13 +96,17 @@ TEST(DisplayTest, MessageBoxBlocksUntilDismissed) {
          std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  ASSERT_FALSE(window.empty()) << "no message box appeared";
+  ASSERT_FALSE(window.empty())
+      << "no message box appeared; windows: "
+      << RunCommand("DISPLAY=" + x.Display() + " xwininfo -root -tree 2>&1")
+      << "stderr: " << zolmek.Errors();
   // While the box is up the program waits: the remote is not yet quieted.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(waitpid(zolmek.Pid(), nullptr, WNOHANG), 0);
   EXPECT_NE(zolmek.Reports().back(), "12 00 30");
 
-  RunCommand("DISPLAY=" + x.Display() + " xdotool key --window " + window + " Return");
+  RunCommand("DISPLAY=" + x.Display() + " xdotool key --window " + window +
+             " Return");
   EXPECT_EQ(zolmek.Wait(), 0);
   EXPECT_EQ(zolmek.Errors(), "");  // shown in the box, not on stderr
   EXPECT_EQ(zolmek.Reports().back(), "12 00 30");
