@@ -1,8 +1,9 @@
 // The key sound through PlaySoundA, straight from the in-memory wave image:
 // SND_MEMORY | SND_ASYNC starts it and returns at once, and each call cuts
 // off a sound still playing, so nothing needs preparing or closing.
-#include <mmsystem.h>
 #include <windows.h>
+// (windows.h first: mmsystem.h builds on its types)
+#include <mmsystem.h>
 
 #include "host/host_output.h"
 

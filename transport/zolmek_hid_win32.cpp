@@ -14,8 +14,9 @@
 // one from then on if it is refused.
 
 // Windows
-#include <setupapi.h>
 #include <windows.h>
+// (windows.h first: the others build on its types)
+#include <setupapi.h>
 // mingw-w64's HID headers declare their functions without extern "C".
 extern "C" {
 #include <hidsdi.h>
