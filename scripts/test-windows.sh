@@ -36,7 +36,7 @@ jobs=$(nproc)
 export WINEPREFIX="$root/build-win64/wineprefix"
 export WINEDEBUG=err+module,-all
 export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d"
-mkdir -p build-win64
+mkdir -p "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
