@@ -1,0 +1,19 @@
+# The Windows zip: zolmek.exe, the real zolmek-hid.dll beside it, the sample
+# test1.wav and the README, all in one folder (cpack -G ZIP).
+install(TARGETS zolmek RUNTIME DESTINATION .)
+install(TARGETS zolmek-hid RUNTIME DESTINATION . LIBRARY DESTINATION .)
+install(FILES ${CMAKE_BINARY_DIR}/test1.wav ${CMAKE_SOURCE_DIR}/README.md
+        DESTINATION .)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(ZOLMEK_WINDOWS_ARCH win32)
+else()
+  set(ZOLMEK_WINDOWS_ARCH win64)
+endif()
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME zolmek)
+set(CPACK_PACKAGE_VERSION 0.1)
+set(CPACK_PACKAGE_FILE_NAME zolmek-0.1-${ZOLMEK_WINDOWS_ARCH})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

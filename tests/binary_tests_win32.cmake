@@ -1,0 +1,21 @@
+# The unchanged zolmek.exe with the emulator's zolmek-hid.dll beside it,
+# started from a test program under wine. The test program needs a console
+# for the keys it feeds in: wine gives it one when its stdin is a terminal,
+# so it runs under a pseudo-terminal (script), its output piped through.
+add_executable(zolmek-wine-binary-tests
+  binary_harness_win32.cpp binary_test_win32.cpp)
+target_link_libraries(zolmek-wine-binary-tests PRIVATE GTest::gtest_main user32)
+target_include_directories(zolmek-wine-binary-tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(zolmek-wine-binary-tests PRIVATE
+  ZOLMEK_BINARY="$<TARGET_FILE:zolmek>"
+  ZOLMEK_EMULATOR_DLL="$<TARGET_FILE:zolmek-hid-emulator>"
+  ZOLMEK_KEY_SOUND="${CMAKE_BINARY_DIR}/test1.wav")
+add_dependencies(zolmek-wine-binary-tests zolmek zolmek-hid-emulator
+  key-sound)
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  add_test(NAME zolmek-wine-binary-tests
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/run_in_console.sh
+            ${CMAKE_CROSSCOMPILING_EMULATOR}
+            $<TARGET_FILE:zolmek-wine-binary-tests>)
+  set_tests_properties(zolmek-wine-binary-tests PROPERTIES LABELS binary)
+endif()

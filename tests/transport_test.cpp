@@ -1,0 +1,55 @@
+// The remote's report lengths, as a transport that cannot ask the device
+// uses them.
+#include <gtest/gtest.h>
+
+#include "transport/remote_reports.h"
+
+TEST(RemoteReportsTest, OutputLengthsOfTheReportsZolmekSends) {
+  const std::pair<uint8_t, size_t> cases[] = {
+      {0x11, 2},
+      {0x12, 3},
+      {0x16, 22},
+      {0x17, 7},
+      // Not ours to send: refused rather than sent at a guessed length.
+      {0x00, 0},
+      {0x10, 0},
+      {0x15, 0},
+      {0x18, 0},
+      {0x21, 0},
+      {0xFF, 0},
+  };
+  for (const auto& [id, length] : cases) {
+    EXPECT_EQ(RemoteOutputReportLength(id), length) << std::hex << int(id);
+  }
+}
+
+TEST(RemoteReportsTest, InputLengthComesFromTheIdNotFromTheRead) {
+  // Windows hands over every input report padded to the longest one (22
+  // bytes for the remote); the id says how much of it is the report.
+  struct Case {
+    uint8_t id;
+    size_t received, length;
+  } cases[] = {
+      {0x20, 22, 7},
+      {0x21, 22, 22},
+      {0x22, 22, 5},
+      {0x30, 22, 3},
+      {0x31, 22, 6},
+      {0x32, 22, 11},
+      {0x33, 22, 18},
+      {0x37, 22, 22},
+      {0x3F, 22, 22},
+      // A short delivery is never stretched past what arrived.
+      {0x21, 8, 8},
+      {0x31, 4, 4},
+      {0x30, 0, 0},
+      // Ids the remote does not send keep what arrived.
+      {0x00, 22, 22},
+      {0x38, 22, 22},
+      {0xA1, 13, 13},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RemoteInputReportLength(c.id, c.received), c.length)
+        << std::hex << int(c.id) << std::dec << " of " << c.received;
+  }
+}
