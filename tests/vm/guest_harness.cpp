@@ -99,7 +99,7 @@ void GrantToZolmekGroup(const std::string& path) {
 
 // --- VirtualRemote ------------------------------------------------------
 
-VirtualRemote::VirtualRemote(const std::string& scenario)
+VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal)
     : dir_(MakeDir("remote")) {
   EXPECT_TRUE(HidrawNodesOf(kRemotePrefix).empty())
       << "a remote from an earlier test is still there";
@@ -107,10 +107,12 @@ VirtualRemote::VirtualRemote(const std::string& scenario)
   const std::string scenario_path = dir_ + "/scenario";
   const std::string log_path = dir_ + "/log";
   const std::string errors = dir_ + "/stderr";
-  pid_ = fork();
+  pid_ = on_terminal ? forkpty(&master_, nullptr, nullptr, nullptr) : fork();
   if (pid_ == 0) {
-    const int null = open("/dev/null", O_RDONLY);
-    dup2(null, STDIN_FILENO);
+    if (!on_terminal) {
+      const int null = open("/dev/null", O_RDONLY);
+      dup2(null, STDIN_FILENO);
+    }
     const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(err, STDERR_FILENO);
     execl(kRemoteBinary, kRemoteBinary, "--scenario", scenario_path.c_str(),
@@ -136,13 +138,25 @@ VirtualRemote::VirtualRemote(const std::string& scenario)
 
 VirtualRemote::~VirtualRemote() {
   if (status_ == -2) Stop();
+  if (master_ >= 0) close(master_);
+}
+
+void VirtualRemote::Type(const std::string& bytes) {
+  ASSERT_GE(master_, 0) << "not on a terminal";
+  EXPECT_EQ(write(master_, bytes.data(), bytes.size()),
+            static_cast<ssize_t>(bytes.size()));
+}
+
+int VirtualRemote::Wait(Seconds deadline) {
+  if (status_ != -2) return status_;
+  status_ = WaitForChild(pid_, deadline);
+  return status_;
 }
 
 int VirtualRemote::Stop() {
   if (status_ != -2) return status_;
   kill(pid_, SIGTERM);
-  status_ = WaitForChild(pid_, Seconds(20));
-  return status_;
+  return Wait();
 }
 
 // --- KeyboardReader -----------------------------------------------------

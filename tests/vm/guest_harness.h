@@ -38,11 +38,16 @@ std::vector<std::string> HidrawNodesOf(const std::string& prefix);
 void GrantToZolmekGroup(const std::string& path);
 
 // zolmek-remote with a scenario, from the moment its hidraw node is there
-// (with the group permission) until it is stopped.
+// (with the group permission) until it is stopped. On a terminal it takes
+// keys (Type); otherwise its input is /dev/null.
 class VirtualRemote {
  public:
-  explicit VirtualRemote(const std::string& scenario);
+  explicit VirtualRemote(const std::string& scenario, bool on_terminal = false);
   ~VirtualRemote();
+
+  void Type(const std::string& bytes);
+  // Waits for it to end by itself; the exit status, -1 when it did not.
+  int Wait(Seconds deadline = Seconds(20));
 
   // SIGTERM, as a user's Ctrl+C; returns the exit status (-1: killed, or
   // not a normal exit). Afterwards the hidraw node must be gone.
@@ -56,6 +61,7 @@ class VirtualRemote {
   std::string dir_;
   std::string hidraw_;
   pid_t pid_ = -1;
+  int master_ = -1;
   int status_ = -2;
 };
 

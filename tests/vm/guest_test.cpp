@@ -141,6 +141,26 @@ TEST_F(VmTest, SilentRemoteCannotBeOpened) {
   ExpectStoppedCleanly(remote);
 }
 
+TEST_F(VmTest, InteractiveRemoteTakesKeysFromItsTerminal) {
+  VirtualRemote remote("", /*on_terminal=*/true);
+  KeyboardReader keyboard;
+  Zolmek zolmek;
+  zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");  // scanning
+  remote.Type("5");
+  zolmek.WaitForOutput("press (5)\n");
+  remote.Type("\x1b[3~");  // Delete: N
+  zolmek.WaitForOutput("press (N)\n");
+  remote.Type("h");  // Home
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(keyboard.Finish(), Typed({KEY_5, KEY_DELETE}));
+  remote.Type("q");
+  EXPECT_EQ(remote.Wait(), 0) << remote.Errors();
+  EXPECT_TRUE(HidrawNodesOf("0003:057E:0306.").empty());
+  EXPECT_NE(remote.Errors().find(" a b + c E d\n"), std::string::npos)
+      << "no keypad layout in the help:\n"
+      << remote.Errors();
+}
+
 TEST_F(VmTest, NoRemoteAtAllOrNoPermissionForIt) {
   {
     SCOPED_TRACE("no remote");
