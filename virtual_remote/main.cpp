@@ -212,6 +212,10 @@ int Run(const Options& options) {
   for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop_signals, s);
   sigprocmask(SIG_BLOCK, &stop_signals, nullptr);
   const int signals = signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
+  if (signals < 0) {
+    std::fprintf(stderr, "zolmek-remote: signalfd: %s\n", std::strerror(errno));
+    return 1;
+  }
 
   const int uhid = open("/dev/uhid", O_RDWR | O_CLOEXEC | O_NONBLOCK);
   if (uhid < 0) {
