@@ -7,9 +7,8 @@ export PATH=/usr/bin:/bin GTEST_COLOR=no
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
-mkdir -p /dev/pts /tmp /run
+mkdir -p /dev/pts /run
 mount -t devpts devpts /dev/pts
-mount -t tmpfs tmpfs /tmp
 mount -t tmpfs tmpfs /run
 for module in $(cat /lib/modules/load-order); do
   insmod "/lib/modules/$module.ko" || echo "zolmek-vm: insmod $module failed"

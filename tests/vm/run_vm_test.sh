@@ -132,16 +132,24 @@ kernel="$kdir/vmlinux"
 rm -rf "$work"
 root="$work/root"
 mkdir -p "$root"/{bin,usr/bin,lib/modules,etc,proc,sys,dev,tmp}
+chmod 1777 "$root/tmp"
 
-# A file and every shared library it needs, each at the path the host's
-# loader found it (libzolmek-hid.so too, through zolmek's RUNPATH).
+# A file and every shared library it needs: the system's at the paths the
+# host's loader found them, the project's own (libzolmek-hid.so, found
+# through zolmek's RUNPATH in the build tree) beside libc, where a package
+# would install it and the guest's loader looks by default.
+system_lib_dir=$(dirname "$(ldd "$zolmek" | grep -o '/[^ ]*/libc\.so\.6')")
 copy_with_libraries() {
-  local file=$1 dest=$2 lib
+  local file=$1 dest=$2 lib target
   cp -L "$file" "$root$dest"
   for lib in $(ldd "$file" 2>/dev/null | grep -o '/[^ ]*' || true); do
-    [ -e "$root$lib" ] && continue
-    mkdir -p "$root$(dirname "$lib")"
-    cp -L "$lib" "$root$lib"
+    case "$lib" in
+      /lib/* | /lib64/* | /usr/lib/* | /usr/lib64/*) target=$lib ;;
+      *) target="$system_lib_dir/$(basename "$lib")" ;;
+    esac
+    [ -e "$root$target" ] && continue
+    mkdir -p "$root$(dirname "$target")"
+    cp -L "$lib" "$root$target"
   done
 }
 copy_with_libraries "$busybox" /bin/busybox
