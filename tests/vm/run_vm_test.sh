@@ -64,7 +64,7 @@ kdir="$cache/$package"
 module_file() {
   local name=${1//-/_} f base
   for f in $(find "$kdir/x/lib/modules" -name '*.ko*'); do
-    base=$(basename "$f"); base=${base%%.ko*}
+    base=${f##*/}; base=${base%%.ko*}
     [ "${base//-/_}" = "$name" ] && { echo "$f"; return 0; }
   done
   return 1
@@ -85,8 +85,11 @@ if [ ! -e "$kdir/complete" ]; then
   mkdir -p "$kdir/download"
   echo "== downloading $package"
   start=$(date +%s)
-  (cd "$kdir/download" && apt-get download -q "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed') ||
-    { rm -rf "$kdir"; skip "apt-get download $package failed"; }
+  if ! (cd "$kdir/download" && apt-get download -qq "$package") >"$cache/download.log" 2>&1; then
+    cat "$cache/download.log"
+    rm -rf "$kdir"
+    skip "apt-get download $package failed"
+  fi
   deb=$(ls "$kdir"/download/*.deb)
   echo "   $(du -m "$deb" | cut -f1) MB in $(($(date +%s) - start)) s"
   mkdir -p "$kdir/x"
@@ -124,6 +127,7 @@ if [ ! -e "$kdir/complete" ]; then
   fi
   rm -rf "$kdir/download"
   touch "$kdir/complete"
+  echo "   kernel ready after ${SECONDS} s"
 fi
 kernel="$kdir/vmlinux"
 [ -e "$kernel" ] || kernel=$(ls "$kdir"/x/boot/vmlinuz-*)
@@ -192,7 +196,7 @@ zolmek:x:990:player
 GROUP
 
 (cd "$root" && find . | cpio -o -H newc --quiet) >"$work/initramfs.cpio"
-echo "== initramfs: $(du -m "$work/initramfs.cpio" | cut -f1) MB, modules: ${order[*]}"
+echo "== initramfs: $(du -m "$work/initramfs.cpio" | cut -f1) MB, modules: ${order[*]} (at ${SECONDS} s)"
 
 # --- Boot -------------------------------------------------------------------
 echo "== booting $(basename "$kernel") of $package under qemu (TCG)"
