@@ -318,7 +318,6 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
 void RemoteModel::ApplyPassEvents(int pass, TimePoint due) {
   for (const PassEvent& event : scenario_.events) {
     if (event.pass != pass) continue;
-    const uint8_t old_buttons = buttons_[1];
     switch (event.kind) {
       case PassEvent::Kind::kPress:
         closed_[event.position] = true;
@@ -327,16 +326,34 @@ void RemoteModel::ApplyPassEvents(int pass, TimePoint due) {
         closed_[event.position] = false;
         break;
       case PassEvent::Kind::kHomeDown:
-        buttons_[1] |= kHomeBit;
+        SetButtonByte2(buttons_[1] | kHomeBit, due);
         break;
       case PassEvent::Kind::kHomeUp:
-        buttons_[1] &= static_cast<uint8_t>(~kHomeBit);
+        SetButtonByte2(buttons_[1] & static_cast<uint8_t>(~kHomeBit), due);
         break;
     }
-    if (buttons_[1] != old_buttons && !scenario_.silent) {
-      Schedule({kButtonsReport, buttons_[0], buttons_[1]}, due);
-    }
   }
+}
+
+void RemoteModel::SetButtonByte2(uint8_t value, TimePoint due) {
+  if (value == buttons_[1]) return;
+  buttons_[1] = value;
+  if (!scenario_.silent) {
+    Schedule({kButtonsReport, buttons_[0], buttons_[1]}, due);
+  }
+}
+
+void RemoteModel::SetKeyClosed(int position, bool closed) {
+  if (position >= 1 && position <= kMatrixPositions) {
+    closed_[position] = closed;
+  }
+}
+
+void RemoteModel::SetHome(bool down, TimePoint now) {
+  AdvanceStream(now);
+  const uint8_t value = down ? static_cast<uint8_t>(buttons_[1] | kHomeBit)
+                             : static_cast<uint8_t>(buttons_[1] & ~kHomeBit);
+  SetButtonByte2(value, now + Ms(scenario_.latency_ms));
 }
 
 std::vector<uint8_t> RemoteModel::ReadReply(

@@ -89,6 +89,12 @@ class RemoteModel {
   // fresh open of the device starts with an empty buffer.
   void DiscardArrived(TimePoint now);
 
+  // --- Live input, for interactive front ends ---------------------------
+  // Closes or opens the switch at a key position (1..24) from now on.
+  void SetKeyClosed(int position, bool closed);
+  // Presses or releases the Home button; a change is reported at `now`.
+  void SetHome(bool down, TimePoint now);
+
   // --- State, for tests and front ends ---------------------------------
   // An expander register; 0 and 1 give the computed pin levels.
   uint8_t ExpanderRegister(int index) const;
@@ -114,6 +120,7 @@ class RemoteModel {
   void HandleRegisterWrite(std::span<const uint8_t> report, TimePoint now);
   void HandleReadRequest(std::span<const uint8_t> report, TimePoint now);
   void ApplyPassEvents(int pass, TimePoint due);
+  void SetButtonByte2(uint8_t value, TimePoint due);
   bool AnswersError7(int request, uint8_t device) const;
   std::vector<uint8_t> ReadReply(uint8_t size_code, uint8_t error,
                                  uint8_t address_high, uint8_t address_low,

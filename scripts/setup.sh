@@ -8,6 +8,8 @@ packages=(
   libhidapi-dev libevdev-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils xfonts-base
+  # The VM test: a stock kernel under qemu with a busybox initramfs.
+  qemu-system-x86 busybox-static cpio xz-utils
 )
 
 missing=()

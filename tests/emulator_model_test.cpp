@@ -147,6 +147,31 @@ TEST(EmulatorModelTest, PassesCountRowZeroReadsAndApplyKeyEvents) {
   EXPECT_EQ(d.model.first_scan_read(), kStart);
 }
 
+TEST(EmulatorModelTest, LiveKeysAndHomeTakeEffectAtOnce) {
+  Driver d{MakeModel("")};
+  d.ConfigureRows();
+  d.model.SetKeyClosed(KeyPositionOfCharacter('6'), true);
+  auto replies = d.ReadRow(0xFA);  // row 1, where 6 is column 3
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0][7], 0xF7);
+  d.model.SetKeyClosed(KeyPositionOfCharacter('6'), false);
+  d.model.SetKeyClosed(0, true);   // no such position: ignored
+  d.model.SetKeyClosed(25, true);  // nor this
+  replies = d.ReadRow(0xFA);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0][7], 0xFF);
+
+  // Home is reported once per change, also in the read replies' buttons.
+  d.model.SetHome(true, d.now);
+  d.model.SetHome(true, d.now);
+  EXPECT_EQ(d.Drain(), (std::vector<Bytes>{{0x30, 0x00, 0x80}}));
+  replies = d.ReadRow(0xFA);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_EQ(replies[0][2], 0x80);
+  d.model.SetHome(false, d.now);
+  EXPECT_EQ(d.Drain(), (std::vector<Bytes>{{0x30, 0x00, 0x00}}));
+}
+
 TEST(EmulatorModelTest, LostLateForeignAndDisconnect) {
   Driver d{MakeModel("lost 1\nlate 2 30\nforeign 3\ndisconnect 4")};
   d.ConfigureRows();

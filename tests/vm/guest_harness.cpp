@@ -1,0 +1,320 @@
+#include "tests/vm/guest_harness.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <linux/input.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace vm {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const char kRemoteBinary[] = "/usr/bin/zolmek-remote";
+const char kZolmekBinary[] = "/usr/bin/zolmek";
+const char kRemotePrefix[] = "0003:057E:0306.";
+const char kKeyboardName[] = "zolmek keypad";
+
+std::string MakeDir(const char* what) {
+  std::string pattern = std::string("/tmp/") + what + "-XXXXXX";
+  return mkdtemp(pattern.data());
+}
+
+// Waits for a child with a deadline; -1 when it had to be killed or did not
+// exit normally.
+int WaitForChild(pid_t pid, Seconds deadline) {
+  const auto end = Clock::now() + deadline;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > end) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    usleep(5000);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string HidrawDeviceName(const std::string& hidraw) {
+  std::error_code error;
+  const fs::path target =
+      fs::read_symlink("/sys/class/hidraw/" + hidraw + "/device", error);
+  return error ? "" : target.filename().string();
+}
+
+std::vector<std::string> HidrawNodesOf(const std::string& prefix) {
+  std::vector<std::string> nodes;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/sys/class/hidraw", error)) {
+    const std::string name = entry.path().filename().string();
+    if (HidrawDeviceName(name).rfind(prefix, 0) == 0) nodes.push_back(name);
+  }
+  return nodes;
+}
+
+void GrantToZolmekGroup(const std::string& path) {
+  ASSERT_EQ(chown(path.c_str(), 0, kZolmekGroup), 0)
+      << path << ": " << std::strerror(errno);
+  ASSERT_EQ(chmod(path.c_str(), 0660), 0)
+      << path << ": " << std::strerror(errno);
+}
+
+// --- VirtualRemote ------------------------------------------------------
+
+VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal)
+    : dir_(MakeDir("remote")) {
+  EXPECT_TRUE(HidrawNodesOf(kRemotePrefix).empty())
+      << "a remote from an earlier test is still there";
+  std::ofstream(dir_ + "/scenario") << scenario << "\n";
+  const std::string scenario_path = dir_ + "/scenario";
+  const std::string log_path = dir_ + "/log";
+  const std::string errors = dir_ + "/stderr";
+  pid_ = on_terminal ? forkpty(&master_, nullptr, nullptr, nullptr) : fork();
+  if (pid_ == 0) {
+    if (!on_terminal) {
+      const int null = open("/dev/null", O_RDONLY);
+      dup2(null, STDIN_FILENO);
+    }
+    const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, STDERR_FILENO);
+    execl(kRemoteBinary, kRemoteBinary, "--scenario", scenario_path.c_str(),
+          "--log", log_path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The node appears once hid-generic has bound the new device.
+  const auto end = Clock::now() + Seconds(20);
+  std::vector<std::string> nodes;
+  while ((nodes = HidrawNodesOf(kRemotePrefix)).empty() && Clock::now() < end) {
+    usleep(2000);
+  }
+  if (nodes.size() != 1) {
+    ADD_FAILURE() << "expected one hidraw node for the remote, found "
+                  << nodes.size() << "; zolmek-remote said: " << Errors();
+    return;
+  }
+  hidraw_ = nodes[0];
+  const std::string node = "/dev/" + hidraw_;
+  while (access(node.c_str(), F_OK) != 0 && Clock::now() < end) usleep(2000);
+  GrantToZolmekGroup(node);
+}
+
+VirtualRemote::~VirtualRemote() {
+  if (status_ == -2) Stop();
+  if (master_ >= 0) close(master_);
+}
+
+void VirtualRemote::Type(const std::string& bytes) {
+  ASSERT_GE(master_, 0) << "not on a terminal";
+  EXPECT_EQ(write(master_, bytes.data(), bytes.size()),
+            static_cast<ssize_t>(bytes.size()));
+}
+
+int VirtualRemote::Wait(Seconds deadline) {
+  if (status_ != -2) return status_;
+  status_ = WaitForChild(pid_, deadline);
+  return status_;
+}
+
+int VirtualRemote::Stop() {
+  if (status_ != -2) return status_;
+  kill(pid_, SIGTERM);
+  return Wait();
+}
+
+// --- KeyboardReader -----------------------------------------------------
+
+KeyboardReader::KeyboardReader() : thread_([this] { Run(); }) {}
+
+KeyboardReader::~KeyboardReader() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void KeyboardReader::Run() {
+  // zolmek makes its keyboard at start and sends the first key a good deal
+  // later (after the remote's probe), so looking every millisecond or two
+  // opens the node long before anything is typed.
+  std::string node;
+  while (node.empty() && !stop_) {
+    std::error_code error;
+    for (const auto& entry :
+         fs::directory_iterator("/sys/class/input", error)) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("event", 0) != 0) continue;
+      if (Trimmed(ReadFile(entry.path().string() + "/device/name")) ==
+          kKeyboardName) {
+        node = "/dev/input/" + name;
+      }
+    }
+    if (node.empty()) usleep(1000);
+  }
+  int fd = -1;
+  while (!node.empty() && fd < 0 && !stop_) {
+    fd = open(node.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) usleep(500);  // devtmpfs may not have made the node yet
+  }
+  if (fd >= 0) {
+    found_ = true;
+    input_event event;
+    for (;;) {
+      const ssize_t got = read(fd, &event, sizeof event);
+      if (got != static_cast<ssize_t>(sizeof event)) break;  // ENODEV: gone
+      std::lock_guard lock(mutex_);
+      events_.push_back(std::to_string(event.type) + " " +
+                        std::to_string(event.code) + " " +
+                        std::to_string(event.value));
+    }
+    close(fd);
+  }
+  done_ = true;
+}
+
+std::vector<std::string> KeyboardReader::Finish(Seconds deadline) {
+  const auto end = Clock::now() + deadline;
+  // A keyboard that was never found will not be: zolmek has ended.
+  if (!found_) stop_ = true;
+  while (!done_ && Clock::now() < end) usleep(5000);
+  EXPECT_TRUE(done_) << "the keyboard is still there after zolmek ended";
+  if (done_ && thread_.joinable()) thread_.join();
+  std::lock_guard lock(mutex_);
+  return events_;
+}
+
+// --- Zolmek -------------------------------------------------------------
+
+Zolmek::Zolmek() : dir_(MakeDir("zolmek")) {
+  EXPECT_EQ(chown(dir_.c_str(), kUserId, kUserGroup), 0);
+  termios mode;
+  std::memset(&mode, 0, sizeof mode);
+  mode.c_iflag = ICRNL;
+  mode.c_oflag = OPOST | ONLCR;
+  mode.c_cflag = CS8 | CREAD;
+  mode.c_lflag = ICANON | ECHO | ISIG;
+  mode.c_cc[VINTR] = 3;
+  mode.c_cc[VMIN] = 1;
+  cfsetspeed(&mode, B38400);
+  const std::string errors = dir_ + "/stderr";
+  pid_ = forkpty(&master_, nullptr, &mode, nullptr);
+  if (pid_ == 0) {
+    const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, STDERR_FILENO);
+    const gid_t groups[] = {kUserGroup, kZolmekGroup};
+    if (setgroups(2, groups) != 0 || setgid(kUserGroup) != 0 ||
+        setuid(kUserId) != 0 || chdir(dir_.c_str()) != 0) {
+      _exit(126);
+    }
+    char* argv[] = {const_cast<char*>(kZolmekBinary), nullptr};
+    char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"),
+                    const_cast<char*>("HOME=/tmp"),
+                    const_cast<char*>("TERM=vt100"), nullptr};
+    execve(kZolmekBinary, argv, envp);
+    _exit(127);
+  }
+  EXPECT_GT(pid_, 0) << "forkpty failed";
+}
+
+Zolmek::~Zolmek() {
+  if (status_ == -2 && pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (master_ >= 0) close(master_);
+}
+
+void Zolmek::Drain(int timeout_ms) {
+  pollfd terminal = {master_, POLLIN, 0};
+  if (poll(&terminal, 1, timeout_ms) <= 0) return;
+  char bytes[4096];
+  const ssize_t got = read(master_, bytes, sizeof bytes);
+  if (got > 0) output_.append(bytes, static_cast<size_t>(got));
+}
+
+std::string Zolmek::Output() const {
+  std::string text;
+  for (size_t i = 0; i < output_.size(); ++i) {
+    if (output_[i] == '\r' && i + 1 < output_.size() &&
+        output_[i + 1] == '\n') {
+      continue;
+    }
+    text += output_[i];
+  }
+  return text;
+}
+
+bool Zolmek::WaitForOutput(const std::string& text, Seconds deadline) {
+  const auto end = Clock::now() + deadline;
+  while (Output().find(text) == std::string::npos) {
+    if (Clock::now() > end) {
+      ADD_FAILURE() << "no \"" << text << "\" in:\n"
+                    << Output() << "\nstderr: " << Errors();
+      return false;
+    }
+    Drain(20);
+  }
+  return true;
+}
+
+void Zolmek::Type(const std::string& bytes) {
+  EXPECT_EQ(write(master_, bytes.data(), bytes.size()),
+            static_cast<ssize_t>(bytes.size()));
+}
+
+int Zolmek::Wait(Seconds deadline) {
+  const auto end = Clock::now() + deadline;
+  int status = 0;
+  while (waitpid(pid_, &status, WNOHANG) == 0) {
+    if (Clock::now() > end) {
+      ADD_FAILURE() << "zolmek did not end; output:\n" << Output();
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      return status_ = -1;
+    }
+    Drain(20);
+  }
+  for (size_t before = 0; before != output_.size();) {
+    before = output_.size();
+    Drain(0);
+  }
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return status_;
+}
+
+}  // namespace vm

@@ -1,0 +1,114 @@
+// Inside the test VM: the virtual remote (zolmek-remote on /dev/uhid), the
+// unchanged zolmek run as an unprivileged user on a pseudo-terminal, and a
+// reader of the keyboard that zolmek creates on /dev/uinput.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vm {
+
+// The user zolmek runs as, and the group that the udev rules would give the
+// remote's hidraw node and /dev/uinput.
+inline constexpr uid_t kUserId = 1000;
+inline constexpr gid_t kUserGroup = 1000;
+inline constexpr gid_t kZolmekGroup = 990;
+
+using Seconds = std::chrono::seconds;
+
+std::string ReadFile(const std::string& path);
+std::vector<std::string> ReadLines(const std::string& path);
+
+// What `sysfs_dir/device` of a hidraw node links to ends in the HID device's
+// name, bus:vendor:product.instance ("0003:057E:0306.0001").
+std::string HidrawDeviceName(const std::string& hidraw);
+
+// The hidraw nodes (hidraw0, ...) whose HID device name starts with
+// `prefix`, as a udev rule's KERNELS=="0003:057E:0306.*" matches them.
+std::vector<std::string> HidrawNodesOf(const std::string& prefix);
+
+// Gives a node to root and the zolmek group, mode 0660: what the group
+// variant of the packaged udev rules does for the remote and /dev/uinput.
+void GrantToZolmekGroup(const std::string& path);
+
+// zolmek-remote with a scenario, from the moment its hidraw node is there
+// (with the group permission) until it is stopped. On a terminal it takes
+// keys (Type); otherwise its input is /dev/null.
+class VirtualRemote {
+ public:
+  explicit VirtualRemote(const std::string& scenario, bool on_terminal = false);
+  ~VirtualRemote();
+
+  void Type(const std::string& bytes);
+  // Waits for it to end by itself; the exit status, -1 when it did not.
+  int Wait(Seconds deadline = Seconds(20));
+
+  // SIGTERM, as a user's Ctrl+C; returns the exit status (-1: killed, or
+  // not a normal exit). Afterwards the hidraw node must be gone.
+  int Stop();
+
+  std::string hidraw() const { return hidraw_; }
+  std::vector<std::string> Reports() const { return ReadLines(dir_ + "/log"); }
+  std::string Errors() const { return ReadFile(dir_ + "/stderr"); }
+
+ private:
+  std::string dir_;
+  std::string hidraw_;
+  pid_t pid_ = -1;
+  int master_ = -1;
+  int status_ = -2;
+};
+
+// The events read from the "zolmek keypad" keyboard's /dev/input/eventN
+// node, as "type code value" lines. It finds the node through sysfs by the
+// device's name as soon as zolmek has made it, and reads until the device
+// goes away.
+class KeyboardReader {
+ public:
+  KeyboardReader();
+  ~KeyboardReader();
+  // Waits for the device to go (or `deadline`), then gives what was read.
+  std::vector<std::string> Finish(Seconds deadline = Seconds(20));
+  bool found() const { return found_; }
+
+ private:
+  void Run();
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> found_{false};
+  std::atomic<bool> done_{false};
+  mutable std::mutex mutex_;
+  std::vector<std::string> events_;
+};
+
+// /usr/bin/zolmek in a fresh working directory, on a pseudo-terminal, as the
+// unprivileged user with the zolmek group.
+class Zolmek {
+ public:
+  Zolmek();
+  ~Zolmek();
+
+  bool WaitForOutput(const std::string& text, Seconds deadline = Seconds(60));
+  void Type(const std::string& bytes);
+  // The exit status (-1 when it had to be killed).
+  int Wait(Seconds deadline = Seconds(120));
+
+  std::string Output() const;  // with the terminal's \r\n made \n
+  std::string Errors() const { return ReadFile(dir_ + "/stderr"); }
+
+ private:
+  void Drain(int timeout_ms);
+  std::string dir_;
+  std::string output_;
+  pid_t pid_ = -1;
+  int master_ = -1;
+  int status_ = -2;
+};
+
+}  // namespace vm

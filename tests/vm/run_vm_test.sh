@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# Boots Debian's current kernel under qemu (TCG) with an initramfs holding
+# busybox, the kernel's uhid/hid/evdev/uinput modules, the built zolmek,
+# libzolmek-hid.so, zolmek-remote and the guest tests, and passes when the
+# guest prints its PASS line.
+#
+# Exits 77 (ctest: skipped) with the reason when qemu, busybox or the kernel
+# image cannot be had, unless ZOLMEK_VM_TEST_REQUIRED=1 (as in CI), where
+# that fails instead.
+#
+#   run_vm_test.sh --cache DIR --work DIR --init FILE
+#                  --zolmek FILE --remote FILE --tests FILE
+set -euo pipefail
+
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --cache) cache=$2 ;;
+    --work) work=$2 ;;
+    --init) init=$2 ;;
+    --zolmek) zolmek=$2 ;;
+    --remote) remote=$2 ;;
+    --tests) tests=$2 ;;
+    *) echo "unknown argument $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+skip() {
+  if [ "${ZOLMEK_VM_TEST_REQUIRED:-0}" = 1 ]; then
+    echo "VM test cannot run: $*" >&2
+    exit 1
+  fi
+  echo "SKIPPED: $*"
+  exit 77
+}
+
+command -v qemu-system-x86_64 >/dev/null ||
+  skip "no qemu-system-x86_64 (apt-get install --no-install-recommends qemu-system-x86)"
+busybox=$(command -v busybox || true)
+[ -n "$busybox" ] || skip "no busybox (apt-get install busybox-static)"
+for tool in cpio dpkg-deb apt-get apt-cache xz; do
+  command -v $tool >/dev/null || skip "no $tool"
+done
+
+# The modules the tests need; their dependencies are added from each one's
+# depends= field, as the package has no modules.dep.
+wanted_modules=(hid uhid hid-generic evdev uinput)
+
+# --- The kernel -------------------------------------------------------------
+# linux-image-amd64 depends on the current versioned image package.
+mkdir -p "$cache"
+package=$(apt-cache depends linux-image-amd64 2>/dev/null |
+  sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -n 1)
+if [ -z "$package" ]; then
+  # No package lists (apt-get update not run, or offline): an earlier
+  # download still does.
+  package=$(ls -t "$cache" 2>/dev/null | grep '^linux-image-' | head -n 1 || true)
+  [ -n "$package" ] && [ -e "$cache/$package/complete" ] ||
+    skip "cannot look up linux-image-amd64 (run apt-get update) and nothing cached in $cache"
+fi
+kdir="$cache/$package"
+
+# Module name -> file, names compared with '-' and '_' alike, as modprobe does.
+module_file() {
+  local name=${1//-/_} f base
+  for f in $(find "$kdir/x/lib/modules" -name '*.ko*'); do
+    base=${f##*/}; base=${base%%.ko*}
+    [ "${base//-/_}" = "$name" ] && { echo "$f"; return 0; }
+  done
+  return 1
+}
+
+module_depends() {
+  local f=$1
+  case "$f" in
+    *.ko.xz) xz -dc "$f" ;;
+    *.ko.zst) zstd -dc "$f" ;;
+    *.ko.gz) gzip -dc "$f" ;;
+    *) cat "$f" ;;
+  esac | tr '\0' '\n' | sed -n 's/^depends=//p' | tr ',' ' '
+}
+
+if [ ! -e "$kdir/complete" ]; then
+  rm -rf "$kdir"
+  mkdir -p "$kdir/download"
+  echo "== downloading $package"
+  start=$(date +%s)
+  if ! (cd "$kdir/download" && apt-get download -qq "$package") >"$cache/download.log" 2>&1; then
+    cat "$cache/download.log"
+    rm -rf "$kdir"
+    skip "apt-get download $package failed"
+  fi
+  deb=$(ls "$kdir"/download/*.deb)
+  echo "   $(du -m "$deb" | cut -f1) MB in $(($(date +%s) - start)) s"
+  mkdir -p "$kdir/x"
+  dpkg-deb --fsys-tarfile "$deb" |
+    tar -x -C "$kdir/x" --wildcards './boot/vmlinuz-*' \
+      './lib/modules/*/kernel/drivers/hid/*' './usr/lib/modules/*/kernel/drivers/hid/*' \
+      './lib/modules/*/kernel/drivers/input/*' './usr/lib/modules/*/kernel/drivers/input/*' \
+      2>/dev/null || true
+  [ -n "$(ls "$kdir"/x/boot/vmlinuz-* 2>/dev/null)" ] ||
+    { rm -rf "$kdir"; echo "no kernel image in $deb" >&2; exit 1; }
+  # A dependency outside those two folders: take every module once.
+  for m in "${wanted_modules[@]}"; do
+    f=$(module_file "$m") || { echo "no module $m in $deb" >&2; exit 1; }
+    for d in $(module_depends "$f"); do
+      module_file "$d" >/dev/null && continue
+      dpkg-deb --fsys-tarfile "$deb" |
+        tar -x -C "$kdir/x" --wildcards './lib/modules/*' './usr/lib/modules/*' 2>/dev/null || true
+      break 2
+    done
+  done
+  vmlinuz=$(ls "$kdir"/x/boot/vmlinuz-*)
+  # qemu boots an ELF vmlinux that carries a PVH entry note directly, which
+  # is quicker than going through the bzImage's real-mode set-up and its
+  # decompressor under TCG. The bzImage holds it xz-compressed.
+  offset=$(LC_ALL=C grep -obUaP '\xFD7zXZ\x00' "$vmlinuz" | head -n 1 | cut -d: -f1 || true)
+  if [ -n "$offset" ]; then
+    tail -c +$((offset + 1)) "$vmlinuz" | xz -dc --single-stream >"$kdir/vmlinux" 2>/dev/null || true
+  fi
+  if [ -s "$kdir/vmlinux" ] && command -v readelf >/dev/null &&
+    readelf -n "$kdir/vmlinux" 2>/dev/null | grep -q 'Xen .*(0x00000012)'; then
+    echo "   booting the ELF vmlinux (PVH)"
+  else
+    rm -f "$kdir/vmlinux"
+    echo "   booting the bzImage"
+  fi
+  rm -rf "$kdir/download"
+  touch "$kdir/complete"
+  echo "   kernel ready after ${SECONDS} s"
+fi
+kernel="$kdir/vmlinux"
+[ -e "$kernel" ] || kernel=$(ls "$kdir"/x/boot/vmlinuz-*)
+
+# --- The initramfs ----------------------------------------------------------
+rm -rf "$work"
+root="$work/root"
+mkdir -p "$root"/{bin,usr/bin,lib/modules,etc,proc,sys,dev,tmp}
+chmod 1777 "$root/tmp"
+
+# A file and every shared library it needs: the system's at the paths the
+# host's loader found them, the project's own (libzolmek-hid.so, found
+# through zolmek's RUNPATH in the build tree) beside libc, where a package
+# would install it and the guest's loader looks by default.
+system_lib_dir=$(dirname "$(ldd "$zolmek" | grep -o '/[^ ]*/libc\.so\.6')")
+copy_with_libraries() {
+  local file=$1 dest=$2 lib target
+  cp -L "$file" "$root$dest"
+  for lib in $(ldd "$file" 2>/dev/null | grep -o '/[^ ]*' || true); do
+    case "$lib" in
+      /lib/* | /lib64/* | /usr/lib/* | /usr/lib64/*) target=$lib ;;
+      *) target="$system_lib_dir/$(basename "$lib")" ;;
+    esac
+    [ -e "$root$target" ] && continue
+    mkdir -p "$root$(dirname "$target")"
+    cp -L "$lib" "$root$target"
+  done
+}
+copy_with_libraries "$busybox" /bin/busybox
+copy_with_libraries "$zolmek" /usr/bin/zolmek
+copy_with_libraries "$remote" /usr/bin/zolmek-remote
+copy_with_libraries "$tests" /usr/bin/zolmek-vm-guest-tests
+cp "$init" "$root/init"
+chmod 755 "$root/init"
+ldd "$zolmek" | grep -q 'libzolmek-hid.so => /' ||
+  { echo "zolmek does not link libzolmek-hid.so" >&2; exit 1; }
+
+# Modules in load order: each after what it depends on.
+order=()
+add_module() {
+  local name=${1//-/_} f d
+  for d in "${order[@]}"; do [ "$d" = "$name" ] && return 0; done
+  f=$(module_file "$1") || { echo "no module $1 in $kdir" >&2; exit 1; }
+  for d in $(module_depends "$f"); do add_module "$d"; done
+  case "$f" in
+    *.ko.xz) xz -dc "$f" ;;
+    *.ko.zst) zstd -dc "$f" ;;
+    *.ko.gz) gzip -dc "$f" ;;
+    *) cat "$f" ;;
+  esac >"$root/lib/modules/$name.ko"  # busybox insmod takes plain .ko only
+  order+=("$name")
+}
+for m in "${wanted_modules[@]}"; do add_module "$m"; done
+printf '%s\n' "${order[@]}" >"$root/lib/modules/load-order"
+
+# root, the unprivileged user zolmek runs as, and the group that gets the
+# remote's hidraw node and /dev/uinput (tests/vm/guest_harness.h).
+cat >"$root/etc/passwd" <<'PASSWD'
+root:x:0:0:root:/root:/bin/sh
+player:x:1000:1000:player:/tmp:/bin/sh
+PASSWD
+cat >"$root/etc/group" <<'GROUP'
+root:x:0:
+player:x:1000:
+zolmek:x:990:player
+GROUP
+
+(cd "$root" && find . | cpio -o -H newc --quiet) >"$work/initramfs.cpio"
+echo "== initramfs: $(du -m "$work/initramfs.cpio" | cut -f1) MB, modules: ${order[*]} (at ${SECONDS} s)"
+
+# --- Boot -------------------------------------------------------------------
+echo "== booting $(basename "$kernel") of $package under qemu (TCG)"
+start=$(date +%s)
+set +e
+timeout 600 qemu-system-x86_64 -accel tcg -m 512 -smp 1 -nographic -no-reboot \
+  -nic none -kernel "$kernel" -initrd "$work/initramfs.cpio" \
+  -append "console=ttyS0 panic=-1 quiet" </dev/null 2>&1 | tee "$work/console.log"
+qemu_status=${PIPESTATUS[0]}
+set -e
+echo "== qemu ended with status $qemu_status after $(($(date +%s) - start)) s"
+grep -q '^zolmek-vm: PASS' "$work/console.log"

@@ -1,0 +1,106 @@
+#include "virtual_remote/keys.h"
+
+#include "emulator/scenario.h"
+
+namespace zolmek_remote {
+namespace {
+
+using zolmek_emulator::KeyPositionOfCharacter;
+using zolmek_emulator::kKeyCharacters;
+using zolmek_emulator::kMatrixColumns;
+using zolmek_emulator::kMatrixPositions;
+using zolmek_emulator::kMatrixRows;
+
+// The keypad's blank positions, in table order, take these letters ('e' is
+// Enter, 'h' Home, 'n' Delete, 'q' quit).
+constexpr char kBlankLetters[] = "abcdfgi";
+
+constexpr char kEscape = '\x1b';
+constexpr char kTab = '\t';
+constexpr char kCtrlC = '\x03';
+
+int PositionOfComputerKey(char c) {
+  for (int position = 1; position <= kMatrixPositions; ++position) {
+    if (ComputerKeyForPosition(position) == c) return position;
+  }
+  switch (c) {
+    case 'e':
+    case '\r':
+    case '\n':
+      return KeyPositionOfCharacter('E');
+    case 'n':
+    case '\x7f':  // Backspace, the Delete of many keyboards' corner
+      return KeyPositionOfCharacter('N');
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+char ComputerKeyForPosition(int position) {
+  if (position < 1 || position > kMatrixPositions) return '\0';
+  const char printed = kKeyCharacters[position];
+  if (printed != ' ') return printed;
+  int blank = 0;
+  for (int p = 1; p < position; ++p) blank += kKeyCharacters[p] == ' ';
+  return kBlankLetters[blank];
+}
+
+std::vector<KeyAction> KeyParser::Feed(const char* bytes, size_t count) {
+  std::vector<KeyAction> actions;
+  for (size_t i = 0; i < count; ++i) {
+    const char c = bytes[i];
+    switch (state_) {
+      case State::kNormal:
+        if (c == kEscape) {
+          state_ = State::kAfterEscape;
+        } else if (c == 'q' || c == kCtrlC) {
+          actions.push_back({KeyAction::Kind::kQuit});
+        } else if (c == kTab) {
+          actions.push_back({KeyAction::Kind::kHoldNext});
+        } else if (c == 'h') {
+          actions.push_back({KeyAction::Kind::kHome});
+        } else if (const int position = PositionOfComputerKey(c)) {
+          actions.push_back({KeyAction::Kind::kTap, position});
+        }
+        break;
+      case State::kAfterEscape:
+        // ESC [ ... or ESC O x: a function key; ESC anything else: Alt+key.
+        state_ = c == '[' || c == 'O' ? State::kInSequence : State::kNormal;
+        sequence_.clear();
+        break;
+      case State::kInSequence:
+        sequence_ += c;
+        if (c >= 0x40 && c <= 0x7E) {
+          if (sequence_ == "3~") {  // Delete
+            actions.push_back(
+                {KeyAction::Kind::kTap, KeyPositionOfCharacter('N')});
+          }
+          state_ = State::kNormal;
+        }
+        break;
+    }
+  }
+  return actions;
+}
+
+std::string HelpText() {
+  std::string text =
+      "zolmek-remote: the keypad's keys on this keyboard (E: Enter or e, "
+      "N: n or Delete;\nletters stand for the blank positions):\n";
+  for (int row = 0; row < kMatrixRows; ++row) {
+    text += "   ";
+    for (int column = 0; column < kMatrixColumns; ++column) {
+      text += ' ';
+      text += ComputerKeyForPosition(row * kMatrixColumns + column + 1);
+    }
+    text += '\n';
+  }
+  text +=
+      "A key stays down for 0.2 s; Tab then a key holds it until typed again.\n"
+      "h: Home button   q or Ctrl+C: quit\n";
+  return text;
+}
+
+}  // namespace zolmek_remote
