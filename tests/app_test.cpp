@@ -1,22 +1,9 @@
 // The whole program in-process against the emulated remote: what it sends,
 // prints and shows, and how it ends.
 #include "app/application.h"
-#include "tests/expected_output.h"
 #include "tests/program_fixture.h"
 
-namespace {
-
-// What the end of every keypad phase sends: LED 1 alone, the expander's
-// pins released, buttons-only reporting.
-const std::vector<std::string> kQuieting = {
-    "11 10", RegisterWrite("06 01 FF FF"), "12 00 30"};
-
-bool EndsWithQuieting(const std::vector<std::string>& log) {
-  return log.size() >= 3 &&
-         std::equal(kQuieting.begin(), kQuieting.end(), log.end() - 3);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 class ApplicationTest : public ProgramTest {
  protected:
@@ -48,10 +35,11 @@ TEST_F(ApplicationTest, ShortRunSendsExactlyTheseReports) {
                                        RegisterWrite("06 01 00 FF")};
   for (const char* pattern : {"EE", "FC", "FA", "F6", "EE"}) {
     const std::string write =
-        RegisterWrite((std::string("02 01 ") + pattern + " 00").c_str());
+        RegisterWrite(std::string("02 01 ") + pattern + " 00");
     expected.insert(expected.end(), {write, write, "17 04 E8 00 00 00 02"});
   }
-  expected.insert(expected.end(), kQuieting.begin(), kQuieting.end());
+  const std::vector<std::string> quieting = QuietingReports();
+  expected.insert(expected.end(), quieting.begin(), quieting.end());
   EXPECT_EQ(Log(), expected);
   EXPECT_EQ(remote_handle, -1);  // closed
 }

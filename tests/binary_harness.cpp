@@ -18,20 +18,6 @@
 
 extern char** environ;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 ZolmekProcess::ZolmekProcess(const Options& options) {
   char pattern[] = "/tmp/zolmek-run-XXXXXX";
   dir_ = mkdtemp(pattern);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/expected_output.h"
+
 class ZolmekProcess {
  public:
   struct Options {
@@ -47,6 +49,3 @@ class ZolmekProcess {
   int master_ = -1;
   int status_ = -1;
 };
-
-std::vector<std::string> ReadLines(const std::string& path);
-std::string ReadFile(const std::string& path);

@@ -6,26 +6,9 @@
 #include <vector>
 
 #include "tests/binary_harness_win32.h"
+#include "tests/expected_output.h"
 
 namespace {
-
-const char kBannerAndUsage[] =
-    "###########################################\n"
-    "#                                         #\n"
-    "#   Wii-Zolmek Test version 0.1           #\n"
-    "#                  build 2007.2.11        #\n"
-    "#                                         #\n"
-    "###########################################\n"
-    "\n"
-    "Usage:\n"
-    "   Home button  ... Quit\n"
-    "\n";
-
-std::string RegisterWrite(const std::string& reg_and_data) {
-  return "16 04 E8 FF " + reg_and_data +
-         " 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
-}
-const char kReadRequest[] = "17 04 E8 00 00 00 02";
 
 void ExpectQuieted(const std::vector<std::string>& reports) {
   ASSERT_GE(reports.size(), 3u);

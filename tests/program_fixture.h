@@ -11,6 +11,7 @@
 #include "app/quit.h"
 #include "emulator/emulator_control.h"
 #include "remote/remote_link.h"
+#include "tests/expected_output.h"
 #include "tests/fakes/host_fake.h"
 
 class ProgramTest : public ::testing::Test {
@@ -45,9 +46,3 @@ class ProgramTest : public ::testing::Test {
 
   static std::vector<std::string> Log() { return zolmek_emulator::OutputLog(); }
 };
-
-// The log line of a register write: 16 04 E8 FF rr 01 b0 b1 and 14 zeros.
-inline std::string RegisterWrite(const char* reg_and_data) {
-  return std::string("16 04 E8 FF ") + reg_and_data +
-         " 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
-}

@@ -59,20 +59,6 @@ std::string Trimmed(std::string text) {
 
 }  // namespace
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 std::string HidrawDeviceName(const std::string& hidraw) {
   std::error_code error;
   const fs::path target =

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/expected_output.h"
+
 namespace vm {
 
 // The user zolmek runs as, and the group that the udev rules would give the
@@ -21,9 +23,6 @@ inline constexpr gid_t kUserGroup = 1000;
 inline constexpr gid_t kZolmekGroup = 990;
 
 using Seconds = std::chrono::seconds;
-
-std::string ReadFile(const std::string& path);
-std::vector<std::string> ReadLines(const std::string& path);
 
 // What `sysfs_dir/device` of a hidraw node links to ends in the HID device's
 // name, bus:vendor:product.instance ("0003:057E:0306.0001").

@@ -14,21 +14,6 @@
 namespace vm {
 namespace {
 
-const char kBannerAndUsage[] =
-    "###########################################\n"
-    "#                                         #\n"
-    "#   Wii-Zolmek Test version 0.1           #\n"
-    "#                  build 2007.2.11        #\n"
-    "#                                         #\n"
-    "###########################################\n"
-    "\n"
-    "Usage:\n"
-    "   Home button  ... Quit\n"
-    "\n";
-
-const char kRelease[] =
-    "16 04 E8 FF 06 01 FF FF 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
-
 std::vector<std::string> Typed(std::initializer_list<unsigned> keys) {
   std::vector<std::string> events;
   for (unsigned key : keys) {
@@ -59,7 +44,7 @@ void ExpectStartAndQuietEnd(const std::vector<std::string>& reports) {
   EXPECT_EQ(reports[1], "12 00 30");
   EXPECT_EQ(reports[2], "11 F0");
   EXPECT_EQ(reports[reports.size() - 3], "11 10");
-  EXPECT_EQ(reports[reports.size() - 2], kRelease);
+  EXPECT_EQ(reports[reports.size() - 2], RegisterWrite("06 01 FF FF"));
   EXPECT_EQ(reports.back(), "12 00 30");
   ExpectDeclaredLengths(reports);
 }
