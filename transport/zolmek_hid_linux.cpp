@@ -19,6 +19,7 @@
 
 #include <mutex>
 
+#include "transport/remote_reports.h"
 #include "transport/report_descriptor.h"
 #include "transport/zolmek_hid.h"
 
@@ -35,13 +36,12 @@ std::mutex table_lock;
 int hidapi_users = 0;
 
 // The remote's own output report lengths, for when its descriptor cannot be
-// read: 0x11 LEDs, 0x12 report mode, 0x16 register write, 0x17 read request.
+// read.
 void UseRemoteLengths(uint16_t lengths[256]) {
-  memset(lengths, 0, 256 * sizeof lengths[0]);
-  lengths[0x11] = 2;
-  lengths[0x12] = 3;
-  lengths[0x16] = 22;
-  lengths[0x17] = 7;
+  for (int id = 0; id < 256; ++id) {
+    lengths[id] = static_cast<uint16_t>(
+        RemoteOutputReportLength(static_cast<uint8_t>(id)));
+  }
 }
 
 void LearnOutputLengths(const char* path, uint16_t lengths[256]) {
