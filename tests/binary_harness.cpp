@@ -16,6 +16,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/user_terminal.h"
+
 extern char** environ;
 
 ZolmekProcess::ZolmekProcess(const Options& options) {
@@ -49,16 +51,7 @@ ZolmekProcess::ZolmekProcess(const Options& options) {
   for (std::string& entry : entries) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
-  // A terminal as a user has it: canonical, echoing.
-  termios mode;
-  std::memset(&mode, 0, sizeof mode);
-  mode.c_iflag = ICRNL;
-  mode.c_oflag = OPOST | ONLCR;
-  mode.c_cflag = CS8 | CREAD;
-  mode.c_lflag = ICANON | ECHO | ISIG;
-  mode.c_cc[VINTR] = 3;
-  mode.c_cc[VMIN] = 1;
-  cfsetspeed(&mode, B38400);
+  termios mode = UserTerminalMode();
   const std::string errors = dir_ + "/stderr";
   pid_ = forkpty(&master_, nullptr, &mode, nullptr);
   if (pid_ == 0) {

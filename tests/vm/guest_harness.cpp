@@ -18,6 +18,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/user_terminal.h"
+
 namespace vm {
 namespace {
 
@@ -208,15 +210,7 @@ std::vector<std::string> KeyboardReader::Finish(Seconds deadline) {
 
 Zolmek::Zolmek() : dir_(MakeDir("zolmek")) {
   EXPECT_EQ(chown(dir_.c_str(), kUserId, kUserGroup), 0);
-  termios mode;
-  std::memset(&mode, 0, sizeof mode);
-  mode.c_iflag = ICRNL;
-  mode.c_oflag = OPOST | ONLCR;
-  mode.c_cflag = CS8 | CREAD;
-  mode.c_lflag = ICANON | ECHO | ISIG;
-  mode.c_cc[VINTR] = 3;
-  mode.c_cc[VMIN] = 1;
-  cfsetspeed(&mode, B38400);
+  termios mode = UserTerminalMode();
   const std::string errors = dir_ + "/stderr";
   pid_ = forkpty(&master_, nullptr, &mode, nullptr);
   if (pid_ == 0) {
