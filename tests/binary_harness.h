@@ -2,16 +2,14 @@
 // library, the way a user runs it, and collects what it did.
 #pragma once
 
-#include <sys/types.h>
-
-#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "tests/expected_output.h"
+#include "tests/pty_process.h"
 
-class ZolmekProcess {
+class ZolmekProcess : public PtyProcess {
  public:
   struct Options {
     std::string scenario = "";
@@ -21,31 +19,14 @@ class ZolmekProcess {
   };
 
   explicit ZolmekProcess(const Options& options);
+  // Keeps the run's folder when the test failed, for a look afterwards.
   ~ZolmekProcess();
 
-  // Reads the terminal until `text` has appeared (or the deadline passed,
-  // which fails the test). Returns whether it appeared.
-  bool WaitForOutput(const std::string& text,
-                     std::chrono::seconds deadline = std::chrono::seconds(20));
-  void Type(const std::string& bytes);
   void Signal(int signal_number);
-  // Waits for the exit and returns the status (-1 when it had to be killed).
-  int Wait(std::chrono::seconds deadline = std::chrono::seconds(30));
-
-  // Terminal output so far, with the terminal's \r\n turned back into \n.
-  std::string Output() const;
-  std::string Errors() const;
   std::vector<std::string> Reports() const;       // the emulator's log
   std::vector<std::string> UinputEvents() const;  // what the shim saw
   std::string Dir() const { return dir_; }
-  int Terminal() const { return master_; }
-  pid_t Pid() const { return pid_; }
 
  private:
-  void Drain(int timeout_ms);
   std::string dir_;
-  std::string output_;
-  pid_t pid_ = -1;
-  int master_ = -1;
-  int status_ = -1;
 };

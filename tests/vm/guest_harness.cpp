@@ -4,12 +4,10 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/input.h>
-#include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,8 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include "tests/user_terminal.h"
 
 namespace vm {
 namespace {
@@ -208,14 +204,10 @@ std::vector<std::string> KeyboardReader::Finish(Seconds deadline) {
 
 // --- Zolmek -------------------------------------------------------------
 
-Zolmek::Zolmek() : dir_(MakeDir("zolmek")) {
+Zolmek::Zolmek()
+    : PtyProcess(Seconds(60), Seconds(120)), dir_(MakeDir("zolmek")) {
   EXPECT_EQ(chown(dir_.c_str(), kUserId, kUserGroup), 0);
-  termios mode = UserTerminalMode();
-  const std::string errors = dir_ + "/stderr";
-  pid_ = forkpty(&master_, nullptr, &mode, nullptr);
-  if (pid_ == 0) {
-    const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(err, STDERR_FILENO);
+  Start(dir_ + "/stderr", [&] {
     const gid_t groups[] = {kUserGroup, kZolmekGroup};
     if (setgroups(2, groups) != 0 || setgid(kUserGroup) != 0 ||
         setuid(kUserId) != 0 || chdir(dir_.c_str()) != 0) {
@@ -226,75 +218,7 @@ Zolmek::Zolmek() : dir_(MakeDir("zolmek")) {
                     const_cast<char*>("HOME=/tmp"),
                     const_cast<char*>("TERM=vt100"), nullptr};
     execve(kZolmekBinary, argv, envp);
-    _exit(127);
-  }
-  EXPECT_GT(pid_, 0) << "forkpty failed";
-}
-
-Zolmek::~Zolmek() {
-  if (status_ == -2 && pid_ > 0) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  if (master_ >= 0) close(master_);
-}
-
-void Zolmek::Drain(int timeout_ms) {
-  pollfd terminal = {master_, POLLIN, 0};
-  if (poll(&terminal, 1, timeout_ms) <= 0) return;
-  char bytes[4096];
-  const ssize_t got = read(master_, bytes, sizeof bytes);
-  if (got > 0) output_.append(bytes, static_cast<size_t>(got));
-}
-
-std::string Zolmek::Output() const {
-  std::string text;
-  for (size_t i = 0; i < output_.size(); ++i) {
-    if (output_[i] == '\r' && i + 1 < output_.size() &&
-        output_[i + 1] == '\n') {
-      continue;
-    }
-    text += output_[i];
-  }
-  return text;
-}
-
-bool Zolmek::WaitForOutput(const std::string& text, Seconds deadline) {
-  const auto end = Clock::now() + deadline;
-  while (Output().find(text) == std::string::npos) {
-    if (Clock::now() > end) {
-      ADD_FAILURE() << "no \"" << text << "\" in:\n"
-                    << Output() << "\nstderr: " << Errors();
-      return false;
-    }
-    Drain(20);
-  }
-  return true;
-}
-
-void Zolmek::Type(const std::string& bytes) {
-  EXPECT_EQ(write(master_, bytes.data(), bytes.size()),
-            static_cast<ssize_t>(bytes.size()));
-}
-
-int Zolmek::Wait(Seconds deadline) {
-  const auto end = Clock::now() + deadline;
-  int status = 0;
-  while (waitpid(pid_, &status, WNOHANG) == 0) {
-    if (Clock::now() > end) {
-      ADD_FAILURE() << "zolmek did not end; output:\n" << Output();
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      return status_ = -1;
-    }
-    Drain(20);
-  }
-  for (size_t before = 0; before != output_.size();) {
-    before = output_.size();
-    Drain(0);
-  }
-  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return status_;
+  });
 }
 
 }  // namespace vm

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/expected_output.h"
+#include "tests/pty_process.h"
 
 namespace vm {
 
@@ -88,26 +89,13 @@ class KeyboardReader {
 
 // /usr/bin/zolmek in a fresh working directory, on a pseudo-terminal, as the
 // unprivileged user with the zolmek group.
-class Zolmek {
+class Zolmek : public PtyProcess {
  public:
+  // Generous deadlines: the guest's CPU is emulated.
   Zolmek();
-  ~Zolmek();
-
-  bool WaitForOutput(const std::string& text, Seconds deadline = Seconds(60));
-  void Type(const std::string& bytes);
-  // The exit status (-1 when it had to be killed).
-  int Wait(Seconds deadline = Seconds(120));
-
-  std::string Output() const;  // with the terminal's \r\n made \n
-  std::string Errors() const { return ReadFile(dir_ + "/stderr"); }
 
  private:
-  void Drain(int timeout_ms);
   std::string dir_;
-  std::string output_;
-  pid_t pid_ = -1;
-  int master_ = -1;
-  int status_ = -2;
 };
 
 }  // namespace vm
