@@ -72,19 +72,7 @@ TEST(BinaryTest, EveryKeypadKeyTypesItsEvdevKey) {
 }
 
 TEST(BinaryTest, ExitStatusesAndMessages) {
-  struct Case {
-    const char* scenario;
-    int status;
-    std::string out;
-    std::string err;
-  } cases[] = {
-      {"no-remote", 1, "", "Wii-Remote not found.\n"},
-      {"silent", 0, "", "Wii-Remote cannot open.\n"},
-      {"keypad absent", 0,
-       std::string(kBannerAndUsage) + std::string(79, '.') + "\n",
-       "Zolmek is not found.\n"},
-  };
-  for (const Case& c : cases) {
+  for (const EndWithoutKeys& c : EndsWithoutKeys()) {
     SCOPED_TRACE(c.scenario);
     ZolmekProcess zolmek({.scenario = c.scenario});
     EXPECT_EQ(zolmek.Wait(), c.status);
