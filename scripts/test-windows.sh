@@ -16,7 +16,7 @@ packages=(
 )
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" = installed ] ||
     missing+=("$p")
 done
 if [ ${#missing[@]} -ne 0 ]; then
@@ -74,8 +74,8 @@ for arch in win64:x86_64 win32:i686; do
       exit 1
     fi
     for dep in libstdc++-6.dll libgcc_s libwinpthread-1.dll; do
-      if "${arch##*:}-w64-mingw32-objdump" -p "$dll" "$dir/zolmek.exe" |
-        grep -qi "DLL Name: $dep"; then
+      imports=$("${arch##*:}-w64-mingw32-objdump" -p "$dll" "$dir/zolmek.exe")
+      if grep -qi "DLL Name: $dep" <<<"$imports"; then
         echo "$dll or zolmek.exe needs $dep: not linked statically" >&2
         exit 1
       fi

@@ -49,12 +49,17 @@ wanted_modules=(hid uhid hid-generic evdev uinput)
 # --- The kernel -------------------------------------------------------------
 # linux-image-amd64 depends on the current versioned image package.
 mkdir -p "$cache"
+# (No "| head", "| grep -q" or "sed q" under pipefail here and below: a
+# reader that stops early can kill the writer with SIGPIPE and so fail the
+# pipeline although it found what it looked for.)
 package=$(apt-cache depends linux-image-amd64 2>/dev/null |
-  sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -n 1)
+  sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' || true)
+package=${package%%$'\n'*}
 if [ -z "$package" ]; then
   # No package lists (apt-get update not run, or offline): an earlier
   # download still does.
-  package=$(ls -t "$cache" 2>/dev/null | grep '^linux-image-' | head -n 1 || true)
+  package=$(ls -t "$cache" 2>/dev/null | grep '^linux-image-' || true)
+  package=${package%%$'\n'*}
   [ -n "$package" ] && [ -e "$cache/$package/complete" ] ||
     skip "cannot look up linux-image-amd64 (run apt-get update) and nothing cached in $cache"
 fi
@@ -114,12 +119,14 @@ if [ ! -e "$kdir/complete" ]; then
   # qemu boots an ELF vmlinux that carries a PVH entry note directly, which
   # is quicker than going through the bzImage's real-mode set-up and its
   # decompressor under TCG. The bzImage holds it xz-compressed.
-  offset=$(LC_ALL=C grep -obUaP '\xFD7zXZ\x00' "$vmlinuz" | head -n 1 | cut -d: -f1 || true)
+  offset=$(LC_ALL=C grep -m 1 -obUaP '\xFD7zXZ\x00' "$vmlinuz" | cut -d: -f1 || true)
   if [ -n "$offset" ]; then
     tail -c +$((offset + 1)) "$vmlinuz" | xz -dc --single-stream >"$kdir/vmlinux" 2>/dev/null || true
   fi
-  if [ -s "$kdir/vmlinux" ] && command -v readelf >/dev/null &&
-    readelf -n "$kdir/vmlinux" 2>/dev/null | grep -q 'Xen .*(0x00000012)'; then
+  notes=""
+  [ -s "$kdir/vmlinux" ] && command -v readelf >/dev/null &&
+    notes=$(readelf -n "$kdir/vmlinux" 2>/dev/null || true)
+  if [[ "$notes" =~ Xen[^$'\n']*\(0x00000012\) ]]; then
     echo "   booting the ELF vmlinux (PVH)"
   else
     rm -f "$kdir/vmlinux"
@@ -162,7 +169,7 @@ copy_with_libraries "$remote" /usr/bin/zolmek-remote
 copy_with_libraries "$tests" /usr/bin/zolmek-vm-guest-tests
 cp "$init" "$root/init"
 chmod 755 "$root/init"
-ldd "$zolmek" | grep -q 'libzolmek-hid.so => /' ||
+[[ "$(ldd "$zolmek")" == *"libzolmek-hid.so => /"* ]] ||
   { echo "zolmek does not link libzolmek-hid.so" >&2; exit 1; }
 
 # Modules in load order: each after what it depends on.
