@@ -4,8 +4,11 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/input.h>
+#include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,13 +49,6 @@ int WaitForChild(pid_t pid, Seconds deadline) {
     usleep(5000);
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  return text;
 }
 
 }  // namespace
@@ -145,35 +141,49 @@ int VirtualRemote::Stop() {
 
 // --- KeyboardReader -----------------------------------------------------
 
-KeyboardReader::KeyboardReader() : thread_([this] { Run(); }) {}
+KeyboardReader::KeyboardReader()
+    : watch_(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
+  // Watching before zolmek runs: no node it makes can be missed. devtmpfs
+  // makes a node and then sets its mode, so both events are taken.
+  EXPECT_GE(watch_, 0) << std::strerror(errno);
+  EXPECT_GE(inotify_add_watch(watch_, "/dev/input", IN_CREATE | IN_ATTRIB), 0)
+      << std::strerror(errno);
+  thread_ = std::thread([this] { Run(); });
+}
 
 KeyboardReader::~KeyboardReader() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
+  if (watch_ >= 0) close(watch_);
+}
+
+// The event node of a device named kKeyboardName, open, or -1.
+static int OpenIfKeyboard(const std::string& node) {
+  const int fd = open(node.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  char name[64] = "";
+  if (ioctl(fd, EVIOCGNAME(sizeof name - 1), name) < 0 ||
+      std::strcmp(name, kKeyboardName) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 void KeyboardReader::Run() {
-  // zolmek makes its keyboard at start and sends the first key a good deal
-  // later (after the remote's probe), so looking every millisecond or two
-  // opens the node long before anything is typed.
-  std::string node;
-  while (node.empty() && !stop_) {
-    std::error_code error;
-    for (const auto& entry :
-         fs::directory_iterator("/sys/class/input", error)) {
-      const std::string name = entry.path().filename().string();
-      if (name.rfind("event", 0) != 0) continue;
-      if (Trimmed(ReadFile(entry.path().string() + "/device/name")) ==
-          kKeyboardName) {
-        node = "/dev/input/" + name;
+  int fd = -1;
+  while (fd < 0 && !stop_) {
+    pollfd watch = {watch_, POLLIN, 0};
+    if (poll(&watch, 1, 50) <= 0) continue;  // 50 ms: looks at stop_
+    alignas(inotify_event) char buffer[4096];
+    const ssize_t got = read(watch_, buffer, sizeof buffer);
+    for (ssize_t at = 0; got > 0 && at < got && fd < 0;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      if (event->len > 0 && std::strncmp(event->name, "event", 5) == 0) {
+        fd = OpenIfKeyboard(std::string("/dev/input/") + event->name);
       }
     }
-    if (node.empty()) usleep(1000);
-  }
-  int fd = -1;
-  while (!node.empty() && fd < 0 && !stop_) {
-    fd = open(node.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) usleep(500);  // devtmpfs may not have made the node yet
   }
   if (fd >= 0) {
     found_ = true;

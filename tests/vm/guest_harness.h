@@ -66,9 +66,9 @@ class VirtualRemote {
 };
 
 // The events read from the "zolmek keypad" keyboard's /dev/input/eventN
-// node, as "type code value" lines. It finds the node through sysfs by the
-// device's name as soon as zolmek has made it, and reads until the device
-// goes away.
+// node, as "type code value" lines. It watches /dev/input from the moment
+// it is made (before zolmek starts), opens each new event node, keeps the
+// one whose device has that name, and reads until the device goes away.
 class KeyboardReader {
  public:
   KeyboardReader();
@@ -79,12 +79,14 @@ class KeyboardReader {
 
  private:
   void Run();
-  std::thread thread_;
+  int watch_ = -1;  // inotify on /dev/input
   std::atomic<bool> stop_{false};
   std::atomic<bool> found_{false};
   std::atomic<bool> done_{false};
   mutable std::mutex mutex_;
   std::vector<std::string> events_;
+  // Last: the thread starts once everything it uses is initialised.
+  std::thread thread_;
 };
 
 // /usr/bin/zolmek in a fresh working directory, on a pseudo-terminal, as the
