@@ -16,7 +16,7 @@ void ReleaseExpander() {
   WaitMilliseconds(1);
 }
 
-void ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second) {
+bool ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second) {
   // The pattern goes out twice, each followed by its own wait, before the
   // pins are read back.
   for (int i = 0; i < 2; ++i) {
@@ -24,13 +24,15 @@ void ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second) {
     WaitMilliseconds(1);
   }
   RequestRegisterRead(kExpanderDevice, 2, kInputRegister);
-  AwaitReadReply(pattern, first, second);
+  return AwaitReadReply(pattern, first, second);
 }
 
 bool DetectKeypad() {
   const uint8_t probe_pattern = kRowPatterns[kKeypadRows - 1];
   for (int attempt = 0; attempt < kDetectAttempts; ++attempt) {
-    if (QuitRequested()) return false;
+    // Escape is looked at once per attempt: 79 failed ones take about a
+    // second, too long to leave the user waiting.
+    if (CheckForQuit()) return false;
     ConfigureExpander();
     uint8_t first = 0;
     uint8_t second = 0;

@@ -25,13 +25,34 @@ void ConfigureExpander();
 void ReleaseExpander();
 // Drives `pattern` onto port A and reads both ports back: first = port A
 // (echoes the pattern when the expander is there), second = the columns.
-void ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second);
-// Up to 79 attempts, a "." printed after each failed one.
+// False when no usable answer came (see AwaitReadReply): both are 0xFF then.
+bool ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second);
+// Up to 79 attempts, a "." printed after each failed one; an error or a
+// missing answer is a failed attempt.
 bool DetectKeypad();
 
 // The key position the column bytes of rows 0-3 show: the last closed
 // switch in scan order, 0 when none is closed.
 int FindKeyPosition(const uint8_t columns[kKeypadRows]);
+
+// What the scan knows of the matrix between passes: each row's column byte
+// as last read (0xFF, no switch closed, before the first read) and the
+// character the previous pass showed (0: none).
+struct KeypadState {
+  uint8_t columns[kKeypadRows];
+  char last;
+};
+constexpr KeypadState kNoKeyDown = {{0xFF, 0xFF, 0xFF, 0xFF}, 0};
+
+// One pass's decision. Rows whose read got an answer (`answered`) take the
+// new column byte; the others keep the one from before, since a lost, late
+// or failed read says nothing about the switches and must not read as a
+// release (the key would be typed again on the next good read). Returns the
+// character to announce, 0 for none: a character other than the previous
+// pass's, and not 0.
+char DecideKeyAnnouncement(const uint8_t rows[kKeypadRows],
+                           const bool answered[kKeypadRows],
+                           KeypadState& state);
 
 // Scans the matrix until Escape, Home, a stop signal or a lost remote,
 // announcing each new key.

@@ -22,33 +22,46 @@ int FindKeyPosition(const uint8_t columns[kKeypadRows]) {
   return position;
 }
 
+char DecideKeyAnnouncement(const uint8_t rows[kKeypadRows],
+                           const bool answered[kKeypadRows],
+                           KeypadState& state) {
+  for (int row = 0; row < kKeypadRows; ++row) {
+    if (answered[row]) state.columns[row] = rows[row];
+  }
+  // A change of character, not of position: sliding between two space
+  // positions is no new key.
+  const char character = KeyTable[FindKeyPosition(state.columns)];
+  const char announced = character != state.last ? character : 0;
+  state.last = character;
+  return announced;
+}
+
 // Reads all four rows. False when the pass was cut short by a quit request:
 // its column bytes are then incomplete and must not be announced.
-static bool ReadKeypadMatrix(uint8_t columns[kKeypadRows]) {
+static bool ReadKeypadMatrix(uint8_t rows[kKeypadRows],
+                             bool answered[kKeypadRows]) {
   for (int row = 0; row < kKeypadRows; ++row) {
     uint8_t first = 0;
-    ReadKeypadRow(kRowPatterns[row], first, columns[row]);
+    answered[row] = ReadKeypadRow(kRowPatterns[row], first, rows[row]);
     if (QuitRequested()) return false;
   }
   return true;
 }
 
 void ScanKeypad() {
-  char last = 0;
+  KeypadState state = kNoKeyDown;
   for (;;) {
     if (PollConsoleKey() == kEscapeKey) return;
     if (QuitRequested()) return;
-    uint8_t columns[kKeypadRows];
-    if (!ReadKeypadMatrix(columns)) return;
-    // Announce on a change of character, not of position: sliding between
-    // two space positions is no new key.
-    const char character = KeyTable[FindKeyPosition(columns)];
-    if (character != last && character != 0) {
+    uint8_t rows[kKeypadRows];
+    bool answered[kKeypadRows];
+    if (!ReadKeypadMatrix(rows, answered)) return;
+    const char character = DecideKeyAnnouncement(rows, answered, state);
+    if (character != 0) {
       std::printf("press (%c)\n", character);
       std::fflush(stdout);
       SendKeyForChar(character);
       PlayKeySound();
     }
-    last = character;
   }
 }

@@ -52,7 +52,7 @@ static bool AnswersPattern(uint8_t first, uint8_t pattern) {
   return (first & static_cast<uint8_t>(~pattern)) == 0;
 }
 
-void AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
+bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
   using Clock = std::chrono::steady_clock;
   first = 0xFF;
   second = 0xFF;
@@ -60,15 +60,15 @@ void AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
       Clock::now() + std::chrono::milliseconds(kReadReplyTimeoutMs);
   bool waited_long = false;
   for (;;) {
-    if (waited_long ? CheckForQuit() : QuitRequested()) return;
+    if (waited_long ? CheckForQuit() : QuitRequested()) return false;
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
             .count();
-    if (left <= 0) return;  // unanswered: reads as a row with no key
+    if (left <= 0) return false;  // unanswered
     const int32_t slice = static_cast<int32_t>(
         left < kQuitCheckSliceMs ? left : kQuitCheckSliceMs);
     const int32_t length = ReadInputReport(slice);
-    if (length < 0) return;
+    if (length < 0) return false;
     if (length == 0) {
       waited_long = true;
       continue;
@@ -82,10 +82,10 @@ void AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
     // Bytes 4-5 are the low half of the address read. Ours is register 0;
     // anything else answers a read someone else made (e.g. a kernel driver).
     if (InputReportBuffer[4] != 0x00 || InputReportBuffer[5] != 0x00) continue;
-    if ((InputReportBuffer[3] & 0x0F) == 7) return;  // nothing at that address
+    if ((InputReportBuffer[3] & 0x0F) == 7) return false;  // nothing there
     if (!AnswersPattern(InputReportBuffer[6], pattern)) continue;
     first = InputReportBuffer[6];
     second = InputReportBuffer[7];
-    return;
+    return true;
   }
 }

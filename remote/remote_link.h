@@ -58,9 +58,10 @@ void PollRemote(int32_t timeout_ms);
 
 // Waits for the answer to the register read just requested while the
 // expander's first port drives `pattern`, and delivers its two data bytes.
-// Error code 7, no answer within kReadReplyTimeoutMs, a quit request or a
-// lost remote all deliver 0xFF, 0xFF.
-void AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second);
+// Returns true when they came from the answer. Error code 7, no answer
+// within kReadReplyTimeoutMs, a quit request or a lost remote all deliver
+// 0xFF, 0xFF and return false: such a read says nothing about the pins.
+bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second);
 
 // --- Liveness probe ---------------------------------------------------------
 extern std::atomic<bool> probe_running;

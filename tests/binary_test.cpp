@@ -44,6 +44,17 @@ TEST(BinaryTest, KeyPressesAreEchoedAndTypedUntilEscape) {
   ExpectQuieted(reports);
 }
 
+// Request 12 reads the held key's row in the third pass; it goes
+// unanswered. The key is still down: typed once.
+TEST(BinaryTest, HeldKeyIsTypedOnceThoughOneReplyIsLost) {
+  ZolmekProcess zolmek({.scenario = "press 5 2\nlost 12\nhome 40"});
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Output(), std::string(kBannerAndUsage) + "\npress (5)\n");
+  EXPECT_EQ(zolmek.UinputEvents(),
+            (std::vector<std::string>{"create 37 keys", Key(KEY_5, 1), kSyn,
+                                      Key(KEY_5, 0), kSyn, "destroy"}));
+}
+
 TEST(BinaryTest, EveryKeypadKeyTypesItsEvdevKey) {
   // One key per pass pair, all seventeen, then a space position.
   const std::string keys = "0123456789.+-*/EN";
