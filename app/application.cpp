@@ -33,9 +33,6 @@ static void RunKeypadPhase() {
   PrintBanner();
   SetReportModeButtons();
   SetLeds(0xF0);
-  // The reader may still be in its last read and pause; it must be gone
-  // before the first register read, or it could take the answer.
-  StopProbeReader();
   const bool found = DetectKeypad();
   std::printf("\n");
   std::fflush(stdout);
@@ -61,12 +58,15 @@ int RunApplication(int, char**, char**) {
     return 1;
   }
   SetReportModeAccel();
-  if (!ProbeRemote()) {
+  const bool alive = ProbeRemote();
+  // The reader is gone before anything more goes to the remote: it must not
+  // take the answer to the first register read, and the HID library's
+  // per-device state is not safe for a write while another thread reads.
+  StopProbeReader();
+  if (!alive) {
     ShowMessageBox("Wii-Remote cannot open.");
-    StopProbeReader();
   } else if (stop_requested) {
     // Stopped before anything was printed: only the report mode was changed.
-    StopProbeReader();
     SetReportModeButtons();
   } else {
     RunKeypadPhase();

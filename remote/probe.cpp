@@ -3,7 +3,8 @@
 // X byte, so for just over 100 ms a reader thread takes reports, one per
 // 100 ms pass, and the first one it takes decides.
 #include <chrono>
-#include <thread>
+#include <condition_variable>
+#include <mutex>
 
 #include "app/wait.h"
 #include "remote/reader_thread.h"
@@ -22,6 +23,19 @@ using Clock = std::chrono::steady_clock;
 // main thread, itself preempted, has cleared probe_running.
 static std::atomic<Clock::rep> window_end{0};
 
+// The reader's pause ends early when the probe is over, so that the main
+// thread can wait for the reader to end before it writes to the remote.
+static std::mutex pause_lock;
+static std::condition_variable pause_over;
+
+static void EndProbe() {
+  {
+    std::lock_guard<std::mutex> guard(pause_lock);
+    probe_running = false;
+  }
+  pause_over.notify_all();
+}
+
 bool ProbeRemote() {
   remote_state.accel_x = 0;
   window_end = (Clock::now() + std::chrono::milliseconds(kProbeWindowMs))
@@ -30,7 +44,7 @@ bool ProbeRemote() {
   probe_running = true;
   StartReaderThread();
   WaitMilliseconds(kProbeWindowMs);
-  probe_running = false;
+  EndProbe();
   return remote_state.accel_x != 0;
 }
 
@@ -46,9 +60,14 @@ void ProbeReader() {
         std::chrono::ceil<std::chrono::milliseconds>(left).count();
     if (left_ms <= 0) break;
     PollRemote(static_cast<int32_t>(left_ms));
-    std::this_thread::sleep_for(std::chrono::milliseconds(kReaderPauseMs));
+    std::unique_lock<std::mutex> pause(pause_lock);
+    pause_over.wait_for(pause, std::chrono::milliseconds(kReaderPauseMs),
+                        [] { return !probe_running; });
   }
   reader_active = false;
 }
 
-void StopProbeReader() { JoinReaderThread(); }
+void StopProbeReader() {
+  EndProbe();
+  JoinReaderThread();
+}

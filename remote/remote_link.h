@@ -70,8 +70,9 @@ extern std::atomic<bool> reader_active;
 // Just over 100 ms of listening on a reader thread: true when a 0x31 report
 // with a non-zero accelerometer X was taken in that window.
 bool ProbeRemote();
-// Waits until the reader has left its loop and ended (its reads are timed,
-// so this takes at most one read and one pause). Safe to call twice.
+// Ends the probe if it still runs, cuts the reader's pause short and waits
+// for the reader to end (its reads are timed to the window, so this takes
+// no longer than the window's rest). Safe to call twice.
 void StopProbeReader();
 // The reader thread's body.
 void ProbeReader();
