@@ -3,7 +3,7 @@
 #include <atomic>
 
 constexpr int64_t kStartSpinMarginNs = 150'000;
-constexpr int64_t kShrinkDivisor = 64;
+constexpr int64_t kShrinkDivisor = 32;
 
 static std::atomic<int64_t> spin_margin_ns{kStartSpinMarginNs};
 
@@ -12,7 +12,6 @@ int64_t NextSpinMarginNs(int64_t margin_ns, int64_t late_ns) {
   int64_t next = needed > margin_ns
                      ? needed
                      : margin_ns - (margin_ns - needed) / kShrinkDivisor;
-  if (next < kMinSpinMarginNs) next = kMinSpinMarginNs;
   if (next > kMaxSpinMarginNs) next = kMaxSpinMarginNs;
   return next;
 }

@@ -5,15 +5,18 @@
 
 #include <cstdint>
 
-// Bounds of the margin, and the cushion kept above the latest lateness.
-constexpr int64_t kMinSpinMarginNs = 30'000;
-constexpr int64_t kMaxSpinMarginNs = 2'000'000;
-constexpr int64_t kSpinCushionNs = 40'000;
+// The cushion kept above the latest lateness, and the most the margin
+// grows to.
+constexpr int64_t kMaxSpinMarginNs = 500'000;
+constexpr int64_t kSpinCushionNs = 20'000;
 
 // The margin after a sleep that came back `late_ns` after its moment: up at
-// once to cover that lateness and the cushion, and otherwise down by 1/64
-// of the way to it, so that one prompt wake-up after a late one does not
-// undo the lesson. Clamped to the bounds.
+// once to cover that lateness and the cushion, and otherwise down by 1/32
+// of the way to it, so that it settles near the lateness that only about
+// one wake-up in a hundred exceeds (a prompt wake-up after a late one does
+// not undo the lesson). At most kMaxSpinMarginNs: later than that, the
+// machine is too busy for a spin to be on time either, and a 1 ms wait
+// still sleeps, so the margin can come down again.
 int64_t NextSpinMarginNs(int64_t margin_ns, int64_t late_ns);
 
 // The margin the waits of this process use now; starts at what a quiet

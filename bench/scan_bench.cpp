@@ -1,19 +1,26 @@
 // Timing of the scan against the emulated remote:
-//  - one scan pass against an instant remote, next to its 8 ms of waits;
+//  - one scan pass against an instant remote, next to its 8 ms of waits,
+//    and the share of a core it takes;
+//  - WaitMilliseconds(1) next to a pure spin on the clock: how late each
+//    returns (p50, p99, max) and the CPU each takes;
 //  - from opening the remote to the first scan read, with a remote that
 //    reports every 10 ms;
 //  - from the reply that reveals a key to the keystroke and the sound.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "app/application.h"
 #include "app/console.h"
 #include "app/quit.h"
+#include "app/wait.h"
 #include "emulator/emulator_control.h"
 #include "keypad/keypad.h"
 #include "remote/remote_link.h"
@@ -31,9 +38,9 @@ void ResetProgram(const char* scenario) {
 }
 
 // Runs the whole program with stdout silenced; Escape at the scan's
-// `passes`-th look at the console.
+// `passes`-th look at the console (detection looks once before).
 void RunQuietly(int passes) {
-  std::vector<int> keys(static_cast<size_t>(passes), kNoKey);
+  std::vector<int> keys(static_cast<size_t>(passes) + 1, kNoKey);
   keys.push_back(kEscapeKey);
   fake::console = fake::ConsoleKeys(keys);
   std::fflush(stdout);
@@ -47,12 +54,20 @@ void RunQuietly(int passes) {
   close(saved);
 }
 
+// CPU time of the whole process, in seconds.
+double ProcessCpuSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 void BM_ScanPass(benchmark::State& state) {
   ResetProgram("");
   remote_handle = OpenHidHandle(kRemoteVendorId, kRemoteProductId);
   ConfigureExpander();
   uint8_t first = 0;
   uint8_t columns[kKeypadRows];
+  const double cpu_start = ProcessCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
     for (int row = 0; row < kKeypadRows; ++row) {
@@ -67,8 +82,55 @@ void BM_ScanPass(benchmark::State& state) {
   // Four rows of two 1 ms waits each: 8 ms is the floor.
   state.counters["ratio_to_8ms"] =
       took.count() / static_cast<double>(state.iterations()) / 8.0;
+  // Of one core, while scanning with no key held.
+  state.counters["cpu_share"] =
+      (ProcessCpuSeconds() - cpu_start) / (took.count() / 1000.0);
 }
-BENCHMARK(BM_ScanPass)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_ScanPass)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// What the wait did before it learned to sleep: spin on the clock
+// throughout. The yardstick for the new wait's precision.
+void SpinMilliseconds(int32_t ms) {
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    if (elapsed.count() > static_cast<double>(ms)) return;
+  }
+}
+
+// Arg 0: WaitMilliseconds(1); arg 1: the pure spin. Overshoot past 1 ms.
+void BM_WaitOneMillisecond(benchmark::State& state) {
+  void (*wait)(int32_t) =
+      state.range(0) == 0 ? WaitMilliseconds : SpinMilliseconds;
+  std::vector<double> late_us;
+  late_us.reserve(4096);
+  const double cpu_start = ProcessCpuSeconds();
+  const auto begin = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    wait(1);
+    const std::chrono::duration<double, std::micro> took =
+        std::chrono::steady_clock::now() - start;
+    late_us.push_back(took.count() - 1000.0);
+  }
+  const std::chrono::duration<double> wall =
+      std::chrono::steady_clock::now() - begin;
+  std::sort(late_us.begin(), late_us.end());
+  auto at = [&](double q) {
+    return late_us[static_cast<size_t>(q * (late_us.size() - 1))];
+  };
+  state.counters["p50_us"] = at(0.50);
+  state.counters["p99_us"] = at(0.99);
+  state.counters["max_us"] = late_us.back();
+  state.counters["cpu_share"] =
+      (ProcessCpuSeconds() - cpu_start) / wall.count();
+}
+BENCHMARK(BM_WaitOneMillisecond)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_OpenToFirstScanPass(benchmark::State& state) {
   double worst = 0;

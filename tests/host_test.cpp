@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/spin_margin.h"
 #include "app/wait.h"
 #include "host/host_output.h"
 #include "tests/sound_file_fixture.h"
@@ -68,5 +69,22 @@ TEST(WaitMillisecondsTest, AlwaysWaitsStrictlyLonger) {
     const auto start = Clock::now();
     WaitMilliseconds(ms);
     EXPECT_GT(Clock::now() - start, std::chrono::milliseconds(ms)) << ms;
+  }
+}
+
+// The spin margin covers the latest lateness at once and gives it up
+// slowly, within its bounds.
+TEST(SpinMarginTest, GrowsAtOnceShrinksSlowly) {
+  struct Case {
+    int64_t margin, late, next;
+  } cases[] = {
+      {150'000, 300'000, 300'000 + kSpinCushionNs},          // late: up at once
+      {150'000, 10'000, 150'000 - (150'000 - 30'000) / 32},  // prompt: down
+      {150'000, -5'000, 150'000 - (150'000 - kSpinCushionNs) / 32},
+      {150'000, 50'000'000, kMaxSpinMarginNs},  // a stall: capped
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NextSpinMarginNs(c.margin, c.late), c.next)
+        << c.margin << " " << c.late;
   }
 }
