@@ -1,6 +1,11 @@
 // The key sound through SDL2 audio. The image is decoded once at start and
 // the device opened in the image's own format, so nothing is converted and
 // a new key restarts the sound at once: clear the queue, queue, unpause.
+//
+// The device is asked for a short buffer. A key's sound starts in the next
+// buffer the device takes, so the buffer's length is how late a click can
+// be; SDL_LoadWAV's choice (4096 frames, 186 ms at 22 050 Hz) would be
+// heard as a click after the key.
 #include <SDL2/SDL.h>
 
 #include "host/host_output.h"
@@ -8,6 +13,18 @@
 static SDL_AudioDeviceID audio_device = 0;
 static Uint8* samples = nullptr;
 static Uint32 samples_size = 0;
+
+// The power of two of frames that lasts at least 8 ms at `rate`: 256 at
+// 22 050 Hz, 512 at 44 100 or 48 000 Hz (about 11 ms), short enough to be
+// heard with the key and long enough for a busy machine to keep up.
+static Uint16 ShortBufferFrames(int rate) {
+  const int wanted = rate / 125;
+  Uint16 frames = 64;
+  while (frames < wanted && frames < 4096) {
+    frames = static_cast<Uint16>(frames * 2);
+  }
+  return frames;
+}
 
 void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
   // Without this SDL installs its own SIGINT/SIGTERM handlers and the
@@ -22,7 +39,11 @@ void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
     return;
   }
   spec.callback = nullptr;  // queued audio
-  audio_device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr, 0);
+  spec.samples = ShortBufferFrames(spec.freq);
+  // The driver may grant another buffer length; anything else it cannot do
+  // SDL converts.
+  audio_device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr,
+                                     SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
   if (audio_device == 0) {
     SDL_FreeWAV(samples);
     samples = nullptr;
