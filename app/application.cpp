@@ -52,6 +52,9 @@ int RunApplication(int, char**, char**) {
   OpenKeystrokeDevice();
   remote_handle = OpenHidHandle(kRemoteVendorId, kRemoteProductId);
   if (remote_handle == -1) {
+    remote_handle = OpenHidHandle(kRemoteVendorId, kRemotePlusProductId);
+  }
+  if (remote_handle == -1) {
     ShowMessageBox("Wii-Remote not found.");
     CloseKeystrokeDevice();
     CloseKeySoundPlayer();

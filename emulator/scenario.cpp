@@ -103,6 +103,9 @@ void ParseDirective(const std::vector<std::string>& words, Scenario& s) {
   } else if (word == "silent") {
     ExpectArguments(words, 0);
     s.silent = true;
+  } else if (word == "plus") {
+    ExpectArguments(words, 0);
+    s.plus = true;
   } else if (word == "interval") {
     ExpectArguments(words, 1);
     s.interval_ms = ParseCount(words[1]);

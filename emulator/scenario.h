@@ -49,6 +49,7 @@ struct LateReply {
 struct Scenario {
   bool no_remote = false;  // OpenHidHandle finds nothing
   bool silent = false;     // no input report is ever sent
+  bool plus = false;       // a Wii Remote Plus: product id 0x0330
   int interval_ms = 10;    // period of the 0x31 report stream
   int latency_ms = 0;      // delay of every input report the remote sends
   std::optional<uint8_t> first_report_id;  // id of a stream's first report

@@ -45,6 +45,13 @@ TEST_F(ApplicationTest, ShortRunSendsExactlyTheseReports) {
   EXPECT_EQ(remote_handle, -1);  // closed
 }
 
+TEST_F(ApplicationTest, WiiRemotePlusIsFoundToo) {
+  fake::console = fake::ConsoleKeys({kNoKey, kNoKey, kEscapeKey});
+  const Run run = Start("plus");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, std::string(kBannerAndUsage) + "\n");
+}
+
 TEST_F(ApplicationTest, NoRemoteShowsOneBoxPrintsNothingAndFails) {
   const Run run = Start("no-remote");
   EXPECT_EQ(run.status, 1);

@@ -2,7 +2,7 @@
 // device through /dev/uhid, so that the unchanged zolmek and its hidraw
 // transport can be run without the hardware.
 //
-//   zolmek-remote [--scenario FILE] [--log FILE] [--verbose]
+//   zolmek-remote [--scenario FILE] [--log FILE] [--plus] [--verbose]
 //
 // In a terminal the computer's keys press the keypad's keys (see keys.h).
 // It runs until q, Ctrl+C, SIGTERM or SIGHUP, or until the scenario's remote
@@ -39,16 +39,20 @@ using zolmek_remote::KeyAction;
 using zolmek_remote::UhidRemote;
 
 const char kUsage[] =
-    "usage: zolmek-remote [--scenario FILE] [--log FILE] [--verbose]\n"
+    "usage: zolmek-remote [--scenario FILE] [--log FILE] [--plus] "
+    "[--verbose]\n"
     "  --scenario FILE  how the remote behaves (the emulator's scenario "
     "lines)\n"
     "  --log FILE       write every output report received, one hex line "
     "each\n"
+    "  --plus           be a Wii Remote Plus (057E:0330), as the scenario "
+    "line 'plus'\n"
     "  --verbose        print every output report received\n";
 
 struct Options {
   std::string scenario_path;
   std::string log_path;
+  bool plus = false;
   bool verbose = false;
 };
 
@@ -61,6 +65,8 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
           argv[++i];
     } else if (arg == "--verbose") {
       options.verbose = true;
+    } else if (arg == "--plus") {
+      options.plus = true;
     } else {
       return std::nullopt;
     }
@@ -189,6 +195,7 @@ timespec Until(std::optional<TimePoint> at, TimePoint now) {
 int Run(const Options& options) {
   auto scenario = LoadScenario(options.scenario_path);
   if (!scenario) return 2;
+  if (options.plus) scenario->plus = true;
   if (scenario->no_remote) {
     std::fprintf(stderr, "zolmek-remote: the scenario has no remote\n");
     return 0;
@@ -243,7 +250,9 @@ int Run(const Options& options) {
     }
   };
 
-  std::string error = remote.Create("Nintendo RVL-CNT-01 (zolmek-remote)");
+  std::string error = remote.Create(
+      model.scenario().plus ? "Nintendo RVL-CNT-01-TR (zolmek-remote)"
+                            : "Nintendo RVL-CNT-01 (zolmek-remote)");
   int status = 0;
   if (!error.empty()) {
     std::fprintf(stderr, "zolmek-remote: %s\n", error.c_str());
@@ -251,7 +260,9 @@ int Run(const Options& options) {
     return 1;
   }
   std::fprintf(stderr,
-               "zolmek-remote: a Wii Remote (057E:0306) is on /dev/uhid\n");
+               "zolmek-remote: a Wii Remote%s (057E:%s) is on /dev/uhid\n",
+               model.scenario().plus ? " Plus" : "",
+               model.scenario().plus ? "0330" : "0306");
 
   RawTerminal terminal;
   zolmek_remote::KeyParser parser;

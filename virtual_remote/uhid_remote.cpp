@@ -15,6 +15,7 @@ namespace {
 
 constexpr uint16_t kVendorId = 0x057E;
 constexpr uint16_t kProductId = 0x0306;
+constexpr uint16_t kPlusProductId = 0x0330;
 
 // The bytes of a report, id first, of its own length (the model takes at
 // least the length it knows for the id; anything shorter is refused there).
@@ -51,7 +52,7 @@ std::string UhidRemote::Create(const std::string& name) {
   // the remote is reached through hidraw alone, as zolmek wants it.
   create.bus = BUS_USB;
   create.vendor = kVendorId;
-  create.product = kProductId;
+  create.product = model_.scenario().plus ? kPlusProductId : kProductId;
   std::string error = Write(&event, "creating the device");
   created_ = error.empty();
   return error;
