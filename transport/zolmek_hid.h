@@ -32,7 +32,11 @@ typedef int32_t HidHandle; /* -1: no device */
 #define ZOLMEK_HID_BUFFER_SIZE 256
 
 /** Opens the first HID device with these ids.
- *  Returns a handle >= 0, or -1 when no such device can be opened. */
+ *  Returns a handle >= 0, or -1 when no such device can be opened. When
+ *  such a device is there but cannot be opened (no permission on its node,
+ *  held by another program), one line naming the device and the cause is
+ *  written to stderr before -1 is returned; nothing is written when there
+ *  is simply no such device. */
 ZOLMEK_HID_EXPORT HidHandle ZOLMEK_HID_CALL OpenHidHandle(uint16_t vendor_id,
                                                           uint16_t product_id);
 

@@ -6,6 +6,7 @@
 // descriptor when the device is opened.
 
 // C library
+#include <errno.h>
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
@@ -86,6 +87,21 @@ void WarnIfKernelDriverBound(const char* path) {
   }
 }
 
+// A remote that is there but cannot be opened would otherwise read as
+// "not found". The reason (hidapi keeps it as text only) is asked of the
+// node again with open(2) and said once on stderr.
+void SayWhyNotOpened(const char* path, uint16_t vendor_id,
+                     uint16_t product_id) {
+  const int fd = open(path, O_RDWR | O_CLOEXEC);
+  const int error = fd < 0 ? errno : 0;
+  if (fd >= 0) close(fd);
+  if (error == 0 || error == ENOENT || error == ENODEV) return;  // gone
+  fprintf(stderr,
+          "zolmek: the remote %04X:%04X at %s cannot be opened: %s (see "
+          "\"Permissions\" in zolmek's README)\n",
+          vendor_id, product_id, path, strerror(error));
+}
+
 Device* Find(HidHandle h) {
   if (h < 0 || h >= kMaxDevices) return nullptr;
   return devices[h].hid != nullptr ? &devices[h] : nullptr;
@@ -118,6 +134,8 @@ ZOLMEK_HID_EXPORT HidHandle OpenHidHandle(uint16_t vendor_id,
     if (hid != nullptr) {
       LearnOutputLengths(info->path, devices[slot].output_lengths);
       WarnIfKernelDriverBound(info->path);
+    } else {
+      SayWhyNotOpened(info->path, vendor_id, product_id);
     }
   }
   hid_free_enumeration(list);

@@ -22,6 +22,7 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <cstdio>
 #include <mutex>
 
 #include "transport/remote_reports.h"
@@ -53,6 +54,28 @@ Device* Find(HidHandle h) {
   return devices[h].file != nullptr ? &devices[h] : nullptr;
 }
 
+// A remote that is there but cannot be opened (held by another program,
+// access denied) would otherwise read as "not found": the reason goes to
+// stderr, once.
+void SayWhyNotOpened(const char* path, uint16_t vendor_id, uint16_t product_id,
+                     DWORD error) {
+  char reason[256] = "";
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reason, sizeof reason, nullptr);
+  DWORD end = length < sizeof reason ? length : sizeof reason - 1;
+  while (end > 0 && (reason[end - 1] == '\r' || reason[end - 1] == '\n' ||
+                     reason[end - 1] == ' ' || reason[end - 1] == '.')) {
+    --end;
+  }
+  reason[end] = '\0';
+  fprintf(stderr,
+          "zolmek: the remote %04X:%04X at %s cannot be opened: %s (error "
+          "%lu; see \"Permissions\" in zolmek's README)\n",
+          vendor_id, product_id, path, end > 0 ? reason : "unknown error",
+          static_cast<unsigned long>(error));
+}
+
 // Opens the device at `path` when its ids match. Returns INVALID_HANDLE_VALUE
 // otherwise. The ids are read through a handle without access rights, which
 // opens even devices the system holds exclusively (keyboards, mice).
@@ -68,9 +91,13 @@ HANDLE OpenIfMatching(const char* path, uint16_t vendor_id,
                      attributes.ProductID == product_id;
   CloseHandle(probe);
   if (!match) return INVALID_HANDLE_VALUE;
-  return CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_OVERLAPPED, nullptr);
+  const HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    SayWhyNotOpened(path, vendor_id, product_id, GetLastError());
+  }
+  return file;
 }
 
 HANDLE OpenFirstMatching(uint16_t vendor_id, uint16_t product_id) {

@@ -174,7 +174,10 @@ TEST_F(VmTest, NoRemoteAtAllOrNoPermissionForIt) {
     ASSERT_EQ(chmod(("/dev/" + remote.hidraw()).c_str(), 0600), 0);
     Zolmek zolmek;
     EXPECT_EQ(zolmek.Wait(), 1);
-    EXPECT_EQ(zolmek.Errors(), "Wii-Remote not found.\n");
+    EXPECT_EQ(zolmek.Errors(),
+              "zolmek: the remote 057E:0306 at /dev/" + remote.hidraw() +
+                  " cannot be opened: Permission denied (see \"Permissions\" "
+                  "in zolmek's README)\nWii-Remote not found.\n");
     EXPECT_EQ(remote.Reports(), std::vector<std::string>{});
     ExpectStoppedCleanly(remote);
   }
