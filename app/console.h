@@ -10,8 +10,11 @@ constexpr int kEscapeKey = 27;
 constexpr int kOtherKey = 0;
 
 // Puts the terminal (if stdin is one) into no-echo, non-canonical mode and
-// installs the handlers for SIGINT, SIGTERM and SIGHUP, which set
-// stop_requested. A second such signal restores the terminal and exits at once.
+// turns the console's stop requests into stop_requested: on Linux SIGINT,
+// SIGTERM, SIGHUP and SIGQUIT, taken by a signal-watching thread (which also
+// gives the terminal back across Ctrl+Z and fg); on Windows the console's
+// control events. A second such request restores the terminal and exits at
+// once.
 void OpenConsole();
 
 // Puts the terminal back as OpenConsole found it. Safe to call more than once.

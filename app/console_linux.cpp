@@ -1,10 +1,12 @@
 // The console on Linux: termios for a terminal, plain reads for a pipe, and
 // signals turned into an orderly end.
 //
-// SIGINT, SIGTERM and SIGHUP are blocked in every thread and taken by a
-// watcher thread with sigwait(). A handler would interrupt the blocking HID
-// reads with EINTR, which hidapi reports as a failed read, i.e. as a lost
-// remote.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT are blocked in every thread and taken
+// by a watcher thread with sigwait(). A handler would interrupt the blocking
+// HID reads with EINTR, which hidapi reports as a failed read, i.e. as a
+// lost remote. The watcher also takes SIGTSTP and SIGCONT: the terminal
+// goes back to the shell's mode before the program stops (Ctrl+Z) and to
+// zolmek's when it is continued in the foreground (fg).
 
 // C library
 #include <csignal>
@@ -22,6 +24,7 @@
 #include "app/quit.h"
 
 static termios saved_terminal;
+static termios zolmek_terminal;  // the mode set, for after a stop
 static std::atomic<bool> terminal_changed{false};
 static bool console_closed = false;  // end of input: stop looking
 
@@ -40,11 +43,36 @@ void RestoreConsole() {
   }
 }
 
+// Ctrl+Z: the shell's mode back, then stop as the default action would
+// (SIGSTOP, since SIGTSTP itself is blocked here). Continued, the watcher
+// sees SIGCONT and sets zolmek's mode again, unless the program now runs in
+// the background, where touching the terminal would stop it once more.
+static void StopWithTheShellsMode() {
+  if (terminal_changed.load()) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+  }
+  kill(getpid(), SIGSTOP);
+}
+
+static void TakeTheTerminalAgain() {
+  if (terminal_changed.load() && tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &zolmek_terminal);
+  }
+}
+
 static void* WatchSignals(void* arg) {
   const sigset_t* set = static_cast<const sigset_t*>(arg);
   for (;;) {
     int signal_number = 0;
     if (sigwait(set, &signal_number) != 0) continue;
+    if (signal_number == SIGTSTP) {
+      StopWithTheShellsMode();
+      continue;
+    }
+    if (signal_number == SIGCONT) {
+      TakeTheTerminalAgain();
+      continue;
+    }
     if (!stop_requested.exchange(true)) continue;
     // Asked twice: the orderly end is stuck somewhere (a message box the
     // user does not answer, say). Give the terminal back and go.
@@ -69,6 +97,9 @@ void OpenConsole() {
   sigaddset(&stop_signals, SIGINT);
   sigaddset(&stop_signals, SIGTERM);
   sigaddset(&stop_signals, SIGHUP);
+  sigaddset(&stop_signals, SIGQUIT);
+  sigaddset(&stop_signals, SIGTSTP);
+  sigaddset(&stop_signals, SIGCONT);
   // Every thread started from here on inherits the mask.
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
   pthread_t watcher;
@@ -84,6 +115,7 @@ void OpenConsole() {
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
+    zolmek_terminal = raw;
     if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) terminal_changed = true;
   }
 }

@@ -1,6 +1,6 @@
 // The ways a run ends early: Escape at the console, the remote's Home button,
-// SIGINT/SIGTERM/SIGHUP, and a remote that went away. Every wait of the
-// program looks here, so none of them can hold the program.
+// Ctrl+C and the other stop signals, and a remote that went away. Every wait of
+// the program looks here, so none of them can hold the program.
 #pragma once
 
 #include <atomic>

@@ -113,18 +113,42 @@ TEST(BinaryTest, ArrowKeysAreSwallowedAndOnlyALoneEscapeEnds) {
   ExpectQuieted(zolmek.Reports());
 }
 
-TEST(BinaryTest, TerminalIsRestoredAfterSigterm) {
+// Whether the terminal is in the shell's mode (echo, lines) rather than
+// zolmek's; waits up to 5 s for it to become `shells`.
+bool TerminalBecomes(ZolmekProcess& zolmek, bool shells) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (;;) {
+    termios mode;
+    if (tcgetattr(zolmek.Terminal(), &mode) != 0) return false;
+    if (((mode.c_lflag & (ECHO | ICANON)) == tcflag_t(ECHO | ICANON)) ==
+        shells) {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+TEST(BinaryTest, TerminalIsGivenBackOnEveryStopAndPause) {
+  for (int stop : {SIGTERM, SIGQUIT}) {
+    SCOPED_TRACE(stop);
+    ZolmekProcess zolmek({.scenario = "press 1 2"});
+    zolmek.WaitForOutput("press (1)\n");
+    EXPECT_TRUE(TerminalBecomes(zolmek, false));
+    zolmek.Signal(stop);
+    EXPECT_EQ(zolmek.Wait(), 0);
+    EXPECT_TRUE(TerminalBecomes(zolmek, true));
+    ExpectQuieted(zolmek.Reports());
+  }
+  // Ctrl+Z, then fg: the shell's mode while stopped, zolmek's after.
   ZolmekProcess zolmek({.scenario = "press 1 2"});
   zolmek.WaitForOutput("press (1)\n");
-  termios during;
-  ASSERT_EQ(tcgetattr(zolmek.Terminal(), &during), 0);
-  EXPECT_EQ(during.c_lflag & (ECHO | ICANON), 0u);
-  zolmek.Signal(SIGTERM);
+  zolmek.Signal(SIGTSTP);
+  EXPECT_TRUE(TerminalBecomes(zolmek, true));
+  zolmek.Signal(SIGCONT);
+  EXPECT_TRUE(TerminalBecomes(zolmek, false));
+  zolmek.Type("\x1b");
   EXPECT_EQ(zolmek.Wait(), 0);
-  termios after;
-  ASSERT_EQ(tcgetattr(zolmek.Terminal(), &after), 0);
-  EXPECT_EQ(after.c_lflag & (ECHO | ICANON), tcflag_t(ECHO | ICANON));
-  ExpectQuieted(zolmek.Reports());
 }
 
 TEST(BinaryTest, CtrlCDuringDetectionStillQuietsTheRemote) {
