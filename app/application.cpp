@@ -5,9 +5,10 @@
 #include <cstdio>
 
 #include "app/message_box.h"
-#include "app/quit.h"
+#include "base/stop.h"
 #include "host/host_output.h"
 #include "keypad/keypad.h"
+#include "remote/quit.h"
 #include "remote/remote_link.h"
 
 static const char* const kBanner[] = {

@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "app/console.h"
+#include "base/console.h"
 
 int main(int argc, char** argv, char** envp) {
   OpenConsole();

@@ -18,11 +18,12 @@
 #include <vector>
 
 #include "app/application.h"
-#include "app/console.h"
-#include "app/quit.h"
-#include "app/wait.h"
+#include "base/console.h"
+#include "base/stop.h"
+#include "base/wait.h"
 #include "emulator/emulator_control.h"
 #include "keypad/keypad.h"
+#include "remote/quit.h"
 #include "remote/remote_link.h"
 #include "tests/fakes/host_fake.h"
 

@@ -1,8 +1,8 @@
 #include <cstdio>
 
-#include "app/quit.h"
-#include "app/wait.h"
+#include "base/wait.h"
 #include "keypad/keypad.h"
+#include "remote/quit.h"
 #include "remote/remote_link.h"
 
 void ConfigureExpander() {
@@ -32,7 +32,7 @@ bool DetectKeypad() {
   for (int attempt = 0; attempt < kDetectAttempts; ++attempt) {
     // Escape is looked at once per attempt: 79 failed ones take about a
     // second, too long to leave the user waiting.
-    if (CheckForQuit()) return false;
+    if (QuitRequestedOrEscape()) return false;
     ConfigureExpander();
     uint8_t first = 0;
     uint8_t second = 0;

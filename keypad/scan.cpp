@@ -1,9 +1,9 @@
 #include <cstdio>
 
-#include "app/console.h"
-#include "app/quit.h"
+#include "base/console.h"
 #include "host/host_output.h"
 #include "keypad/keypad.h"
+#include "remote/quit.h"
 
 // Positions 1-24 by row: "  + E ", "-*963.", " /8520", " N741 ".
 const char KeyTable[kKeypadRows * kKeypadColumns + 1] = {

@@ -2,7 +2,7 @@
 // RemoteState; the answer to a register read (report 0x21) is waited for.
 #include <chrono>
 
-#include "app/quit.h"
+#include "remote/quit.h"
 #include "remote/remote_link.h"
 
 uint8_t InputReportBuffer[ZOLMEK_HID_BUFFER_SIZE];
@@ -60,7 +60,7 @@ bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
       Clock::now() + std::chrono::milliseconds(kReadReplyTimeoutMs);
   bool waited_long = false;
   for (;;) {
-    if (waited_long ? CheckForQuit() : QuitRequested()) return false;
+    if (waited_long ? QuitRequestedOrEscape() : QuitRequested()) return false;
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
             .count();

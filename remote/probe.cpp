@@ -6,12 +6,11 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "app/wait.h"
-#include "remote/reader_thread.h"
+#include "base/thread.h"
+#include "base/wait.h"
 #include "remote/remote_link.h"
 
 std::atomic<bool> probe_running{false};
-std::atomic<bool> reader_active{false};
 
 constexpr int32_t kProbeWindowMs = 100;
 constexpr int kReaderPauseMs = 100;
@@ -42,7 +41,7 @@ bool ProbeRemote() {
                    .time_since_epoch()
                    .count();
   probe_running = true;
-  StartReaderThread();
+  StartThread(ProbeReader);
   WaitMilliseconds(kProbeWindowMs);
   EndProbe();
   return remote_state.accel_x != 0;
@@ -50,7 +49,6 @@ bool ProbeRemote() {
 
 void ProbeReader() {
   while (probe_running) {
-    reader_active = true;
     // Timed to the end of the window, so that a reader facing a silent
     // remote comes back to see probe_running cleared and ends by itself,
     // and takes nothing after the window.
@@ -64,10 +62,9 @@ void ProbeReader() {
     pause_over.wait_for(pause, std::chrono::milliseconds(kReaderPauseMs),
                         [] { return !probe_running; });
   }
-  reader_active = false;
 }
 
 void StopProbeReader() {
   EndProbe();
-  JoinReaderThread();
+  JoinThread();
 }

@@ -67,8 +67,9 @@ void PollRemote(int32_t timeout_ms);
 bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second);
 
 // --- Liveness probe ---------------------------------------------------------
+// Set by the main thread while the probe's window lasts; the reader runs
+// while it is set.
 extern std::atomic<bool> probe_running;
-extern std::atomic<bool> reader_active;
 
 // Just over 100 ms of listening on a reader thread: true when a 0x31 report
 // with a non-zero accelerometer X was taken in that window.

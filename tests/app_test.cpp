@@ -66,7 +66,6 @@ TEST_F(ApplicationTest, SilentRemoteShowsOneBoxAndNoBanner) {
   EXPECT_EQ(run.out, "");
   EXPECT_TRUE(Shown("Wii-Remote cannot open."));
   EXPECT_EQ(Log(), (std::vector<std::string>{"12 00 31"}));
-  EXPECT_FALSE(reader_active);
 }
 
 TEST_F(ApplicationTest, MissingKeypadPrintsDotsShowsBoxAndQuiets) {

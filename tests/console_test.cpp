@@ -1,15 +1,10 @@
 // The Linux console reader on a pipe: keys, escape sequences, end of input.
-#include "app/console.h"
+#include "base/console.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <string>
-
-// The console sets this from its signal watcher; the rest of the program
-// is not linked here.
-std::atomic<bool> stop_requested{false};
 
 class ConsoleTest : public ::testing::Test {
  protected:

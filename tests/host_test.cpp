@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/spin_margin.h"
-#include "app/wait.h"
+#include "base/spin_margin.h"
+#include "base/wait.h"
 #include "host/host_output.h"
 #include "tests/sound_file_fixture.h"
 

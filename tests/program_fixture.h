@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
-#include "app/quit.h"
+#include "base/console.h"
+#include "base/stop.h"
 #include "emulator/emulator_control.h"
+#include "remote/quit.h"
 #include "remote/remote_link.h"
 #include "tests/expected_output.h"
 #include "tests/fakes/host_fake.h"
@@ -27,7 +28,6 @@ class ProgramTest : public ::testing::Test {
     remote_lost = false;
     stop_requested = false;
     probe_running = false;
-    reader_active = false;
     remote_handle = -1;
     fake::Reset();
   }

@@ -142,7 +142,6 @@ TEST_F(ProbeTest, LiveRemoteStreamingAccelerometerIsAlive) {
   const auto took = Clock::now() - start;
   EXPECT_GT(took, std::chrono::milliseconds(100));
   StopProbeReader();
-  EXPECT_FALSE(reader_active);
 }
 
 // The first report the reader takes decides, even when good ones follow.
@@ -155,7 +154,6 @@ TEST_F(ProbeTest, RemotesThatDoNotProveThemselvesAreSilent) {
     SetReportModeAccel();
     EXPECT_FALSE(ProbeRemote());
     StopProbeReader();  // ends by itself: its reads are timed
-    EXPECT_FALSE(reader_active);
     TearDown();
   }
 }

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/console.h"
 #include "app/message_box.h"
+#include "base/console.h"
 #include "host/host_output.h"
 
 namespace fake {

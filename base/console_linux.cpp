@@ -20,8 +20,8 @@
 #include <atomic>
 #include <initializer_list>
 
-#include "app/console.h"
-#include "app/quit.h"
+#include "base/console.h"
+#include "base/stop.h"
 
 static termios saved_terminal;
 static termios zolmek_terminal;  // the mode set, for after a stop

@@ -8,8 +8,8 @@
 // Where the system refuses such a timer, the whole wait is spun.
 #include <windows.h>
 
-#include "app/spin_margin.h"
-#include "app/wait.h"
+#include "base/spin_margin.h"
+#include "base/wait.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002

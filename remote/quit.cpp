@@ -1,16 +1,15 @@
-#include "app/quit.h"
+#include "remote/quit.h"
 
-#include "app/console.h"
+#include "base/console.h"
+#include "base/stop.h"
 #include "remote/remote_link.h"
-
-std::atomic<bool> stop_requested{false};
 
 bool QuitRequested() {
   return stop_requested.load() || remote_lost.load() ||
          (remote_state.button_byte_2 & kHomeButtonBit) != 0;
 }
 
-bool CheckForQuit() {
+bool QuitRequestedOrEscape() {
   if (PollConsoleKey() == kEscapeKey) stop_requested = true;
   return QuitRequested();
 }

@@ -6,8 +6,8 @@
 
 #include <atomic>
 
-#include "app/console.h"
-#include "app/quit.h"
+#include "base/console.h"
+#include "base/stop.h"
 
 // Windows runs the control handler on a thread of its own. For a close,
 // logoff or shutdown event the process is ended as soon as the handler

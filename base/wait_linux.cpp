@@ -11,8 +11,8 @@
 
 #include <chrono>
 
-#include "app/spin_margin.h"
-#include "app/wait.h"
+#include "base/spin_margin.h"
+#include "base/wait.h"
 
 using Clock = std::chrono::steady_clock;
 using Nanoseconds = std::chrono::nanoseconds;

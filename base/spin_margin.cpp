@@ -1,4 +1,4 @@
-#include "app/spin_margin.h"
+#include "base/spin_margin.h"
 
 #include <atomic>
 

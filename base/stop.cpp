@@ -1,0 +1,3 @@
+#include "base/stop.h"
+
+std::atomic<bool> stop_requested{false};
