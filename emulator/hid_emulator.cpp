@@ -23,10 +23,6 @@
 namespace zolmek_emulator {
 namespace {
 
-constexpr uint16_t kRemoteVendorId = 0x057E;
-constexpr uint16_t kRemoteProductId = 0x0306;
-constexpr uint16_t kRemotePlusProductId = 0x0330;
-
 int64_t Nanoseconds(TimePoint t) {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              t.time_since_epoch())
@@ -218,10 +214,9 @@ ZOLMEK_HID_EXPORT HidHandle ZOLMEK_HID_CALL OpenHidHandle(uint16_t vendor_id,
     }
     zolmek_emulator::OpenLogFile(d);
   }
-  const uint16_t own_product_id = d.model.scenario().plus
-                                      ? zolmek_emulator::kRemotePlusProductId
-                                      : zolmek_emulator::kRemoteProductId;
-  if (d.scenario_failed || vendor_id != zolmek_emulator::kRemoteVendorId ||
+  const uint16_t own_product_id =
+      d.model.scenario().plus ? kRemotePlusProductId : kRemoteProductId;
+  if (d.scenario_failed || vendor_id != kRemoteVendorId ||
       product_id != own_product_id || d.model.scenario().no_remote) {
     return -1;
   }

@@ -33,21 +33,6 @@ std::chrono::milliseconds Ms(int ms) { return std::chrono::milliseconds(ms); }
 
 }  // namespace
 
-size_t OutputReportLength(uint8_t report_id) {
-  switch (report_id) {
-    case kLedReport:
-      return 2;
-    case kReportModeReport:
-      return 3;
-    case kWriteRegisterReport:
-      return 22;
-    case kReadRegisterReport:
-      return 7;
-    default:
-      return 0;
-  }
-}
-
 std::string FormatReport(std::span<const uint8_t> bytes) {
   std::string text;
   text.reserve(bytes.size() * 3);
@@ -72,7 +57,7 @@ RemoteModel::RemoteModel(Scenario scenario) : scenario_(std::move(scenario)) {
 size_t RemoteModel::HandleOutputReport(std::span<const uint8_t> report,
                                        TimePoint now) {
   if (report.empty()) return 0;
-  const size_t length = OutputReportLength(report[0]);
+  const size_t length = RemoteOutputReportLength(report[0]);
   if (length == 0 || report.size() < length || IsGone(now)) return 0;
   report = report.first(length);
 
@@ -326,10 +311,11 @@ void RemoteModel::ApplyPassEvents(int pass, TimePoint due) {
         closed_[event.position] = false;
         break;
       case PassEvent::Kind::kHomeDown:
-        SetButtonByte2(buttons_[1] | kHomeBit, due);
+        SetButtonByte2(buttons_[1] | kHomeButtonBit, due);
         break;
       case PassEvent::Kind::kHomeUp:
-        SetButtonByte2(buttons_[1] & static_cast<uint8_t>(~kHomeBit), due);
+        SetButtonByte2(buttons_[1] & static_cast<uint8_t>(~kHomeButtonBit),
+                       due);
         break;
     }
   }
@@ -351,15 +337,16 @@ void RemoteModel::SetKeyClosed(int position, bool closed) {
 
 void RemoteModel::SetHome(bool down, TimePoint now) {
   AdvanceStream(now);
-  const uint8_t value = down ? static_cast<uint8_t>(buttons_[1] | kHomeBit)
-                             : static_cast<uint8_t>(buttons_[1] & ~kHomeBit);
+  const uint8_t value =
+      down ? static_cast<uint8_t>(buttons_[1] | kHomeButtonBit)
+           : static_cast<uint8_t>(buttons_[1] & ~kHomeButtonBit);
   SetButtonByte2(value, now + Ms(scenario_.latency_ms));
 }
 
 std::vector<uint8_t> RemoteModel::ReadReply(
     uint8_t size_code, uint8_t error, uint8_t address_high, uint8_t address_low,
     std::span<const uint8_t> data) const {
-  std::vector<uint8_t> reply(kReadReplyLength, 0x00);
+  std::vector<uint8_t> reply(RemoteInputReportLength(kReadReplyReport), 0x00);
   reply[0] = kReadReplyReport;
   reply[1] = buttons_[0];
   reply[2] = buttons_[1];

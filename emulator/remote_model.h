@@ -17,38 +17,20 @@
 #include <vector>
 
 #include "emulator/scenario.h"
+#include "transport/wii_remote.h"
 
 namespace zolmek_emulator {
 
 using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
 
-// Report ids and lengths (id byte included).
-inline constexpr uint8_t kLedReport = 0x11;
-inline constexpr uint8_t kReportModeReport = 0x12;
-inline constexpr uint8_t kWriteRegisterReport = 0x16;
-inline constexpr uint8_t kReadRegisterReport = 0x17;
-inline constexpr uint8_t kReadReplyReport = 0x21;
-inline constexpr uint8_t kAcknowledgeReport = 0x22;
-inline constexpr uint8_t kButtonsReport = 0x30;
-inline constexpr uint8_t kButtonsAccelReport = 0x31;
-inline constexpr size_t kReadReplyLength = 22;
-inline constexpr size_t kAcknowledgeLength = 5;
-inline constexpr size_t kButtonsLength = 3;
-inline constexpr size_t kButtonsAccelLength = 6;
-
 inline constexpr uint8_t kExpanderDeviceByte = 0xE8;
-inline constexpr uint8_t kHomeBit = 0x80;  // in button byte 2
 inline constexpr uint8_t kErrorNoDevice = 7;
 inline constexpr uint8_t kScanFirstRowPattern = 0xFC;
 
 // Like the kernel's hidraw buffer: reports that arrived but were not read
 // yet; past this the oldest are dropped.
 inline constexpr size_t kMaxArrivedReports = 64;
-
-// The length of an output report by its id, 0 for an id the remote does
-// not take.
-size_t OutputReportLength(uint8_t report_id);
 
 // Uppercase hex bytes separated by single spaces ("12 00 31").
 std::string FormatReport(std::span<const uint8_t> bytes);

@@ -6,17 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "transport/wii_remote.h"
 #include "transport/zolmek_hid.h"
-
-// The remote's identity on the HID bus: the Wii Remote (RVL-CNT-01), and
-// the Wii Remote Plus (RVL-CNT-01-TR) that most remotes sold since 2010 are.
-// Both speak the same reports.
-constexpr uint16_t kRemoteVendorId = 0x057E;
-constexpr uint16_t kRemoteProductId = 0x0306;
-constexpr uint16_t kRemotePlusProductId = 0x0330;
-
-// Button byte 2, bit 7: the Home button.
-constexpr uint8_t kHomeButtonBit = 0x80;
 
 // The one handle of the run; -1 until the remote is open.
 extern HidHandle remote_handle;

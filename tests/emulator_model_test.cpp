@@ -29,7 +29,7 @@ struct Driver {
   TimePoint now = kStart;
 
   void Send(Bytes report) {
-    report.resize(OutputReportLength(report[0]), 0x00);
+    report.resize(RemoteOutputReportLength(report[0]), 0x00);
     ASSERT_EQ(model.HandleOutputReport(report, now), report.size());
   }
   void WriteExpander(uint8_t reg, uint8_t b0, uint8_t b1 = 0, uint8_t ss = 0) {

@@ -2,7 +2,7 @@
 // uses them.
 #include <gtest/gtest.h>
 
-#include "transport/remote_reports.h"
+#include "transport/wii_remote.h"
 
 TEST(RemoteReportsTest, OutputLengthsOfTheReportsZolmekSends) {
   const std::pair<uint8_t, size_t> cases[] = {

@@ -32,7 +32,6 @@ namespace {
 
 using zolmek_emulator::Clock;
 using zolmek_emulator::FormatReport;
-using zolmek_emulator::kLedReport;
 using zolmek_emulator::RemoteModel;
 using zolmek_emulator::TimePoint;
 using zolmek_remote::KeyAction;
@@ -260,9 +259,9 @@ int Run(const Options& options) {
     return 1;
   }
   std::fprintf(stderr,
-               "zolmek-remote: a Wii Remote%s (057E:%s) is on /dev/uhid\n",
-               model.scenario().plus ? " Plus" : "",
-               model.scenario().plus ? "0330" : "0306");
+               "zolmek-remote: a Wii Remote%s (%04X:%04X) is on /dev/uhid\n",
+               model.scenario().plus ? " Plus" : "", kRemoteVendorId,
+               model.scenario().plus ? kRemotePlusProductId : kRemoteProductId);
 
   RawTerminal terminal;
   zolmek_remote::KeyParser parser;

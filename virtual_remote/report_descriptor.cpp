@@ -11,16 +11,20 @@ std::vector<uint8_t> RemoteReportDescriptor() {
       0x26, 0xFF, 0x00,  //   Logical Maximum (255)
       0x75, 0x08,        //   Report Size (8)
   };
-  auto declare = [&d](const DeclaredReport& r, uint8_t main_item) {
+  auto declare = [&d](uint8_t id, size_t length, uint8_t main_item) {
     d.insert(d.end(), {
-                          0x85, r.id,  // Report ID
-                          0x95, static_cast<uint8_t>(r.length - 1),  // Count
-                          0x09, 0x01,       // Usage (1)
+                          0x85, id,                                // Report ID
+                          0x95, static_cast<uint8_t>(length - 1),  // Count
+                          0x09, 0x01,                              // Usage (1)
                           main_item, 0x02,  // Data, Variable, Absolute
                       });
   };
-  for (const DeclaredReport& r : kOutputReports) declare(r, 0x91);  // Output
-  for (const DeclaredReport& r : kInputReports) declare(r, 0x81);   // Input
+  for (uint8_t id : kOutputReports) {
+    declare(id, RemoteOutputReportLength(id), 0x91);  // Output
+  }
+  for (uint8_t id : kInputReports) {
+    declare(id, RemoteInputReportLength(id), 0x81);  // Input
+  }
   d.push_back(0xC0);  // End Collection
   return d;
 }

@@ -4,24 +4,19 @@
 // every report the remote exchanges with zolmek, at the remote's lengths.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "transport/wii_remote.h"
+
 namespace zolmek_remote {
 
-struct DeclaredReport {
-  uint8_t id;
-  size_t length;  // id byte included
-};
-
-// Output reports: LEDs, report mode, register write, register read request.
-inline constexpr DeclaredReport kOutputReports[] = {
-    {0x11, 2}, {0x12, 3}, {0x16, 22}, {0x17, 7}};
-// Input reports: status, read reply, acknowledgement, buttons, buttons and
-// accelerometer.
-inline constexpr DeclaredReport kInputReports[] = {
-    {0x20, 7}, {0x21, 22}, {0x22, 5}, {0x30, 3}, {0x31, 6}};
+// The reports declared, each at the remote's length for it.
+inline constexpr uint8_t kOutputReports[] = {
+    kLedReport, kReportModeReport, kWriteRegisterReport, kReadRegisterReport};
+inline constexpr uint8_t kInputReports[] = {kStatusReport, kReadReplyReport,
+                                            kAcknowledgeReport, kButtonsReport,
+                                            kButtonsAccelReport};
 
 // A vendor-defined application collection with 8-bit fields: nothing in it
 // maps to an input event, so hid-generic binds it for hidraw alone.

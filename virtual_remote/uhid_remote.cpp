@@ -13,10 +13,6 @@
 namespace zolmek_remote {
 namespace {
 
-constexpr uint16_t kVendorId = 0x057E;
-constexpr uint16_t kProductId = 0x0306;
-constexpr uint16_t kPlusProductId = 0x0330;
-
 // The bytes of a report, id first, of its own length (the model takes at
 // least the length it knows for the id; anything shorter is refused there).
 std::span<const uint8_t> OutputBytes(const uhid_output_req& output) {
@@ -51,8 +47,9 @@ std::string UhidRemote::Create(const std::string& name) {
   // would claim the device and talk to it; on USB hid-generic takes it and
   // the remote is reached through hidraw alone, as zolmek wants it.
   create.bus = BUS_USB;
-  create.vendor = kVendorId;
-  create.product = model_.scenario().plus ? kPlusProductId : kProductId;
+  create.vendor = kRemoteVendorId;
+  create.product =
+      model_.scenario().plus ? kRemotePlusProductId : kRemoteProductId;
   std::string error = Write(&event, "creating the device");
   created_ = error.empty();
   return error;

@@ -14,10 +14,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "transport/wii_remote.h"
 
 namespace vm {
 namespace {
@@ -27,7 +30,6 @@ using Clock = std::chrono::steady_clock;
 
 const char kRemoteBinary[] = "/usr/bin/zolmek-remote";
 const char kZolmekBinary[] = "/usr/bin/zolmek";
-const char kRemotePrefix[] = "0003:057E:0306.";
 const char kKeyboardName[] = "zolmek keypad";
 
 std::string MakeDir(const char* what) {
@@ -52,6 +54,13 @@ int WaitForChild(pid_t pid, Seconds deadline) {
 }
 
 }  // namespace
+
+const std::string kRemoteHidPrefix = [] {
+  char prefix[32];
+  std::snprintf(prefix, sizeof prefix, "0003:%04X:%04X.", kRemoteVendorId,
+                kRemoteProductId);
+  return std::string(prefix);
+}();
 
 std::string HidrawDeviceName(const std::string& hidraw) {
   std::error_code error;
@@ -81,7 +90,7 @@ void GrantToZolmekGroup(const std::string& path) {
 
 VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal)
     : dir_(MakeDir("remote")) {
-  EXPECT_TRUE(HidrawNodesOf(kRemotePrefix).empty())
+  EXPECT_TRUE(HidrawNodesOf(kRemoteHidPrefix).empty())
       << "a remote from an earlier test is still there";
   std::ofstream(dir_ + "/scenario") << scenario << "\n";
   const std::string scenario_path = dir_ + "/scenario";
@@ -102,7 +111,8 @@ VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal)
   // The node appears once hid-generic has bound the new device.
   const auto end = Clock::now() + Seconds(20);
   std::vector<std::string> nodes;
-  while ((nodes = HidrawNodesOf(kRemotePrefix)).empty() && Clock::now() < end) {
+  while ((nodes = HidrawNodesOf(kRemoteHidPrefix)).empty() &&
+         Clock::now() < end) {
     usleep(2000);
   }
   if (nodes.size() != 1) {

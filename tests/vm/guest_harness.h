@@ -32,6 +32,8 @@ std::string HidrawDeviceName(const std::string& hidraw);
 // The hidraw nodes (hidraw0, ...) whose HID device name starts with
 // `prefix`, as a udev rule's KERNELS=="0003:057E:0306.*" matches them.
 std::vector<std::string> HidrawNodesOf(const std::string& prefix);
+// zolmek-remote's device: on the USB bus, with the remote's ids.
+extern const std::string kRemoteHidPrefix;
 
 // Gives a node to root and the zolmek group, mode 0660: what the group
 // variant of the packaged udev rules does for the remote and /dev/uinput.

@@ -6,10 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <map>
 #include <sstream>
 
 #include "tests/vm/guest_harness.h"
+#include "transport/wii_remote.h"
 
 namespace vm {
 namespace {
@@ -29,12 +29,11 @@ std::vector<std::string> Typed(std::initializer_list<unsigned> keys) {
 // Each report reached the remote whole, at the length its id has: the
 // transport sized it from the device's report descriptor.
 void ExpectDeclaredLengths(const std::vector<std::string>& reports) {
-  const std::map<std::string, size_t> lengths = {
-      {"11", 2}, {"12", 3}, {"16", 22}, {"17", 7}};
   for (const std::string& report : reports) {
-    const auto length = lengths.find(report.substr(0, 2));
-    ASSERT_NE(length, lengths.end()) << report;
-    EXPECT_EQ((report.size() + 1) / 3, length->second) << report;
+    const size_t length = RemoteOutputReportLength(
+        static_cast<uint8_t>(std::stoul(report.substr(0, 2), nullptr, 16)));
+    ASSERT_NE(length, 0u) << report;
+    EXPECT_EQ((report.size() + 1) / 3, length) << report;
   }
 }
 
@@ -52,7 +51,7 @@ void ExpectStartAndQuietEnd(const std::vector<std::string>& reports) {
 // The remote's device leaves the kernel with zolmek-remote.
 void ExpectStoppedCleanly(VirtualRemote& remote) {
   EXPECT_EQ(remote.Stop(), 0) << remote.Errors();
-  EXPECT_TRUE(HidrawNodesOf("0003:057E:0306.").empty());
+  EXPECT_TRUE(HidrawNodesOf(kRemoteHidPrefix).empty());
 }
 
 class VmTest : public ::testing::Test {
@@ -151,7 +150,7 @@ TEST_F(VmTest, InteractiveRemoteTakesKeysFromItsTerminal) {
   EXPECT_EQ(keyboard.Finish(), Typed({KEY_5, KEY_DELETE}));
   remote.Type("q");
   EXPECT_EQ(remote.Wait(), 0) << remote.Errors();
-  EXPECT_TRUE(HidrawNodesOf("0003:057E:0306.").empty());
+  EXPECT_TRUE(HidrawNodesOf(kRemoteHidPrefix).empty());
   EXPECT_NE(remote.Errors().find(" a b + c E d\n"), std::string::npos)
       << "no keypad layout in the help:\n"
       << remote.Errors();
@@ -160,7 +159,7 @@ TEST_F(VmTest, InteractiveRemoteTakesKeysFromItsTerminal) {
 TEST_F(VmTest, NoRemoteAtAllOrNoPermissionForIt) {
   {
     SCOPED_TRACE("no remote");
-    ASSERT_TRUE(HidrawNodesOf("0003:057E:0306.").empty());
+    ASSERT_TRUE(HidrawNodesOf(kRemoteHidPrefix).empty());
     Zolmek zolmek;
     EXPECT_EQ(zolmek.Wait(), 1);
     EXPECT_EQ(zolmek.Output(), "");
