@@ -7,11 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <set>
 #include <span>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,24 +52,16 @@ Device& TheDevice() {
 
 // Reads and parses the scenario file named by ZOLMEK_EMU_SCENARIO. Prints
 // the reason and returns false when it cannot be used.
-bool LoadScenarioFile(Device& d) {
+bool LoadScenarioFromEnvironment(Device& d) {
   const char* path = std::getenv("ZOLMEK_EMU_SCENARIO");
   if (path == nullptr || *path == '\0') return true;
-  std::ifstream file(path);
-  if (!file) {
-    std::fprintf(stderr, "zolmek emulator: %s: line 0: cannot read: %s\n", path,
-                 std::strerror(errno));
-    return false;
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  ScenarioParseResult parsed = ParseScenario(text.str());
-  if (!parsed.ok()) {
+  ScenarioParseResult loaded = LoadScenarioFile(path);
+  if (!loaded.ok()) {
     std::fprintf(stderr, "zolmek emulator: %s: %s\n", path,
-                 parsed.Message().c_str());
+                 loaded.Message().c_str());
     return false;
   }
-  d.model = RemoteModel(std::move(parsed.scenario));
+  d.model = RemoteModel(std::move(loaded.scenario));
   return true;
 }
 
@@ -210,7 +200,7 @@ ZOLMEK_HID_EXPORT HidHandle ZOLMEK_HID_CALL OpenHidHandle(uint16_t vendor_id,
     d.started = true;
     if (!d.scenario_loaded) {
       d.scenario_loaded = true;
-      d.scenario_failed = !zolmek_emulator::LoadScenarioFile(d);
+      d.scenario_failed = !zolmek_emulator::LoadScenarioFromEnvironment(d);
     }
     zolmek_emulator::OpenLogFile(d);
   }

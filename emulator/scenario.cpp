@@ -1,7 +1,10 @@
 #include "emulator/scenario.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -16,7 +19,7 @@ int KeyPositionOfCharacter(char c) {
 }
 
 std::string ScenarioParseResult::Message() const {
-  if (ok()) return "";
+  if (ok() || error_line == 0) return error;
   return "line " + std::to_string(error_line) + ": " + error;
 }
 
@@ -193,6 +196,18 @@ ScenarioParseResult ParseScenario(std::string_view text) {
     }
   }
   return result;
+}
+
+ScenarioParseResult LoadScenarioFile(const std::string& path) {
+  std::ifstream file(path);
+  if (!file) {
+    ScenarioParseResult result;
+    result.error = std::string("cannot read: ") + std::strerror(errno);
+    return result;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  return ParseScenario(text.str());
 }
 
 }  // namespace zolmek_emulator

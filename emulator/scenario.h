@@ -68,14 +68,19 @@ struct Scenario {
 // Outcome of ParseScenario: the scenario, or the first error and its line.
 struct ScenarioParseResult {
   Scenario scenario;
-  int error_line = 0;  // 1-based; 0 when the text parsed
-  std::string error;   // what is wrong on that line
+  int error_line = 0;  // 1-based; 0 when the text parsed or was not read
+  std::string error;   // what is wrong on that line, or with the file
 
-  bool ok() const { return error_line == 0; }
-  // "line 3: unknown word 'foo'", or "" when the text parsed.
+  bool ok() const { return error.empty(); }
+  // "line 3: unknown word 'foo'", "cannot read: No such file or directory",
+  // or "" when the text parsed.
   std::string Message() const;
 };
 
 ScenarioParseResult ParseScenario(std::string_view text);
+
+// Reads a scenario file and parses it, for every front end that takes one
+// by name (the emulator library, zolmek-remote).
+ScenarioParseResult LoadScenarioFile(const std::string& path);
 
 }  // namespace zolmek_emulator

@@ -17,10 +17,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "emulator/remote_model.h"
@@ -75,21 +73,13 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
 
 std::optional<zolmek_emulator::Scenario> LoadScenario(const std::string& path) {
   if (path.empty()) return zolmek_emulator::Scenario();
-  std::ifstream file(path);
-  if (!file) {
-    std::fprintf(stderr, "zolmek-remote: %s: cannot read: %s\n", path.c_str(),
-                 std::strerror(errno));
-    return std::nullopt;
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  auto parsed = zolmek_emulator::ParseScenario(text.str());
-  if (!parsed.ok()) {
+  auto loaded = zolmek_emulator::LoadScenarioFile(path);
+  if (!loaded.ok()) {
     std::fprintf(stderr, "zolmek-remote: %s: %s\n", path.c_str(),
-                 parsed.Message().c_str());
+                 loaded.Message().c_str());
     return std::nullopt;
   }
-  return parsed.scenario;
+  return loaded.scenario;
 }
 
 // The terminal in single-key mode for as long as it lives. Ctrl+C still
