@@ -22,15 +22,17 @@
 
 #include "base/console.h"
 #include "base/stop.h"
+#include "base/terminal_keys.h"
+#include "base/terminal_mode.h"
 
 static termios saved_terminal;
 static termios zolmek_terminal;  // the mode set, for after a stop
 static std::atomic<bool> terminal_changed{false};
 static bool console_closed = false;  // end of input: stop looking
 
-// What the last bytes read leave the key parser expecting.
-enum class KeyParse { kNormal, kAfterEscape, kInCsi, kAfterSs3 };
-static KeyParse key_parse = KeyParse::kNormal;
+// Where the last bytes read left the key parser: a sequence can be cut in
+// two by a read.
+static TerminalKeyParse key_parse;
 
 // A lone Escape and the start of an arrow key's "ESC [ A" look alike until
 // the next byte; a terminal sends a sequence in one write, so a short grace
@@ -110,13 +112,9 @@ void OpenConsole() {
     signal(fatal, RestoreAndDie);
   }
 
-  if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_terminal) == 0) {
-    termios raw = saved_terminal;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    zolmek_terminal = raw;
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) terminal_changed = true;
+  // Reads must not wait: the scan looks at the console once per pass.
+  if (EnterSingleKeyMode(STDIN_FILENO, 0, saved_terminal, zolmek_terminal)) {
+    terminal_changed = true;
   }
 }
 
@@ -141,45 +139,18 @@ int PollConsoleKey() {
   bool escape = false;
   while (got > 0) {
     for (ssize_t i = 0; i < got; ++i) {
-      const unsigned char b = bytes[i];
-      switch (key_parse) {
-        case KeyParse::kNormal:
-          if (b == kEscapeKey) {
-            key_parse = KeyParse::kAfterEscape;
-          } else {
-            any_key = true;
-          }
-          break;
-        case KeyParse::kAfterEscape:
-          if (b == '[') {
-            key_parse = KeyParse::kInCsi;
-          } else if (b == 'O') {
-            key_parse = KeyParse::kAfterSs3;
-          } else if (b == kEscapeKey) {
-            escape = true;  // the first of two Escapes stood alone
-          } else {
-            any_key = true;  // Alt+key
-            key_parse = KeyParse::kNormal;
-          }
-          break;
-        case KeyParse::kInCsi:
-          if (b >= 0x40 && b <= 0x7E) {
-            any_key = true;
-            key_parse = KeyParse::kNormal;
-          }
-          break;
-        case KeyParse::kAfterSs3:
-          any_key = true;
-          key_parse = KeyParse::kNormal;
-          break;
+      const TerminalKey key = FeedTerminalKeyByte(key_parse, bytes[i]);
+      if (key == TerminalKey::kLoneEscape) {
+        escape = true;
+      } else if (key != TerminalKey::kNone) {
+        any_key = true;  // a byte, Alt+key, an arrow or function key
       }
     }
     got = 0;
-    if (key_parse == KeyParse::kAfterEscape) {
+    if (key_parse.state == TerminalKeyParse::State::kAfterEscape) {
       got = ReadConsoleBytes(bytes, sizeof bytes, kEscapeGraceMs);
-      if (got == 0) {
+      if (got == 0 && EndPendingEscape(key_parse) == TerminalKey::kLoneEscape) {
         escape = true;
-        key_parse = KeyParse::kNormal;
       }
     }
   }

@@ -1,5 +1,7 @@
 #include "virtual_remote/keys.h"
 
+#include <string_view>
+
 #include "emulator/scenario.h"
 
 namespace zolmek_remote {
@@ -15,7 +17,6 @@ using zolmek_emulator::kMatrixRows;
 // Enter, 'h' Home, 'n' Delete, 'q' quit).
 constexpr char kBlankLetters[] = "abcdfgi";
 
-constexpr char kEscape = '\x1b';
 constexpr char kTab = '\t';
 constexpr char kCtrlC = '\x03';
 
@@ -51,11 +52,9 @@ std::vector<KeyAction> KeyParser::Feed(const char* bytes, size_t count) {
   std::vector<KeyAction> actions;
   for (size_t i = 0; i < count; ++i) {
     const char c = bytes[i];
-    switch (state_) {
-      case State::kNormal:
-        if (c == kEscape) {
-          state_ = State::kAfterEscape;
-        } else if (c == 'q' || c == kCtrlC) {
+    switch (FeedTerminalKeyByte(parse_, static_cast<unsigned char>(c))) {
+      case TerminalKey::kByte:
+        if (c == 'q' || c == kCtrlC) {
           actions.push_back({KeyAction::Kind::kQuit});
         } else if (c == kTab) {
           actions.push_back({KeyAction::Kind::kHoldNext});
@@ -65,20 +64,13 @@ std::vector<KeyAction> KeyParser::Feed(const char* bytes, size_t count) {
           actions.push_back({KeyAction::Kind::kTap, position});
         }
         break;
-      case State::kAfterEscape:
-        // ESC [ ... or ESC O x: a function key; ESC anything else: Alt+key.
-        state_ = c == '[' || c == 'O' ? State::kInSequence : State::kNormal;
-        sequence_.clear();
-        break;
-      case State::kInSequence:
-        sequence_ += c;
-        if (c >= 0x40 && c <= 0x7E) {
-          if (sequence_ == "3~") {  // Delete
-            actions.push_back(
-                {KeyAction::Kind::kTap, KeyPositionOfCharacter('N')});
-          }
-          state_ = State::kNormal;
+      case TerminalKey::kSequence:
+        if (std::string_view(parse_.sequence) == "[3~") {  // Delete
+          actions.push_back(
+              {KeyAction::Kind::kTap, KeyPositionOfCharacter('N')});
         }
+        break;
+      default:  // Alt+key, a lone Escape, a sequence not yet complete
         break;
     }
   }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/terminal_keys.h"
+
 namespace zolmek_remote {
 
 inline constexpr std::chrono::milliseconds kTapDuration{200};
@@ -29,9 +31,7 @@ class KeyParser {
   std::vector<KeyAction> Feed(const char* bytes, size_t count);
 
  private:
-  enum class State { kNormal, kAfterEscape, kInSequence };
-  State state_ = State::kNormal;
-  std::string sequence_;
+  TerminalKeyParse parse_;
 };
 
 // The computer key that stands for a key position (1..24), as the help

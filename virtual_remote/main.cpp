@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 
+#include "base/terminal_mode.h"
 #include "emulator/remote_model.h"
 #include "emulator/scenario.h"
 #include "virtual_remote/keys.h"
@@ -87,12 +88,8 @@ std::optional<zolmek_emulator::Scenario> LoadScenario(const std::string& path) {
 class RawTerminal {
  public:
   RawTerminal() {
-    if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-    termios raw = saved_;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    termios set;
+    active_ = EnterSingleKeyMode(STDIN_FILENO, 1, saved_, set);
   }
   ~RawTerminal() {
     if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
