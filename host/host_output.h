@@ -20,7 +20,9 @@ void SendKeyForChar(char character);
 // cannot be had, says so once on stderr and the run goes on without keys.
 void OpenKeystrokeDevice();
 void CloseKeystrokeDevice();
-// Platform: one key-down and one key-up event for the code, no delay.
+// Platform: one key-down and one key-up event for the key with this
+// virtual-key code (the Windows code, on every platform: host/key_map.h
+// gives each platform's own), no delay.
 void SendVirtualKey(uint16_t code);
 
 // --- Key sound --------------------------------------------------------------

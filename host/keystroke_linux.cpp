@@ -7,35 +7,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "host/host_output.h"
+#include "host/key_map.h"
 
 static libevdev_uinput* keyboard = nullptr;
 
-// The evdev key for each virtual-key code zolmek sends; 0 for none.
+// The evdev key for a virtual-key code zolmek sends; 0 for none.
 static unsigned int EvdevKeyForVirtualKey(uint16_t code) {
-  if (code >= '1' && code <= '9') return KEY_1 + (code - '1');
-  switch (code) {
-    case '0':
-      return KEY_0;
-    case 0x6E:
-      return KEY_KPDOT;
-    case 0x6B:
-      return KEY_KPPLUS;
-    case 0x6D:
-      return KEY_KPMINUS;
-    case 0x6A:
-      return KEY_KPASTERISK;
-    case 0x6F:
-      return KEY_KPSLASH;
-    case 0x0D:
-      return KEY_ENTER;
-    case 0x2E:
-      return KEY_DELETE;
-    default:
-      return 0;
+  for (const KeyMapping& key : kKeyMap) {
+    if (key.virtual_key == code) return key.evdev_key;
   }
+  return 0;
 }
 
 void OpenKeystrokeDevice() {
@@ -52,10 +35,8 @@ void OpenKeystrokeDevice() {
   for (unsigned int key = 1; key <= 31; ++key) {
     libevdev_enable_event_code(device, EV_KEY, key, nullptr);
   }
-  for (char c : {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '.', '+',
-                 '-', '*', '/', 'E', 'N'}) {
-    libevdev_enable_event_code(
-        device, EV_KEY, EvdevKeyForVirtualKey(VirtualKeyForChar(c)), nullptr);
+  for (const KeyMapping& key : kKeyMap) {
+    libevdev_enable_event_code(device, EV_KEY, key.evdev_key, nullptr);
   }
   const int rc = libevdev_uinput_create_from_device(
       device, LIBEVDEV_UINPUT_OPEN_MANAGED, &keyboard);
