@@ -17,7 +17,7 @@ static bool HaveDisplay() {
 }
 
 void ShowMessageBox(const char* text) {
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // as the sound player does
   // "Error" is the caption a box without one of its own gets on Windows.
   if (HaveDisplay() && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Error",
                                                 text, nullptr) == 0) {

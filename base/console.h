@@ -20,6 +20,8 @@ void OpenConsole();
 // Puts the terminal back as OpenConsole found it. Safe to call more than once.
 void RestoreConsole();
 
-// kNoKey when no key is waiting, else the key's code (kEscapeKey for a lone
-// Escape). Never blocks.
+// kNoKey when no key is waiting, kEscapeKey for a lone Escape, and another
+// value for any other key, which the caller swallows: kOtherKey on Linux
+// (and for Windows keys of two codes, arrows and the like), the key's code
+// for an ordinary key on Windows. Never blocks.
 int PollConsoleKey();

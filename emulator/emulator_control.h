@@ -37,11 +37,4 @@ struct Timestamps {
 };
 ZOLMEK_HID_EXPORT Timestamps GetTimestamps();
 
-// Number of register read requests (0x17) received so far.
-ZOLMEK_HID_EXPORT int ReadRequestCount();
-
-// Number of scan passes begun so far: read requests (0x17) that arrived
-// while port A drove row 0 (direction register 0x00, latch 0xFC).
-ZOLMEK_HID_EXPORT int ScanPassCount();
-
 }  // namespace zolmek_emulator

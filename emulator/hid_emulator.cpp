@@ -172,18 +172,6 @@ Timestamps GetTimestamps() {
   return t;
 }
 
-int ReadRequestCount() {
-  Device& d = TheDevice();
-  std::lock_guard lock(d.mutex);
-  return d.model.read_request_count();
-}
-
-int ScanPassCount() {
-  Device& d = TheDevice();
-  std::lock_guard lock(d.mutex);
-  return d.model.pass_count();
-}
-
 }  // namespace zolmek_emulator
 
 using zolmek_emulator::Clock;

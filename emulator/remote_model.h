@@ -83,7 +83,6 @@ class RemoteModel {
   uint8_t PortALevel() const;
   uint8_t PortBLevel() const;
   uint8_t leds() const { return leds_; }
-  uint8_t report_mode() const { return report_mode_; }
   uint8_t button_byte_1() const { return buttons_[0]; }
   uint8_t button_byte_2() const { return buttons_[1]; }
   bool IsKeyClosed(int position) const;  // position 1..24
@@ -91,8 +90,6 @@ class RemoteModel {
   int pass_count() const { return passes_; }
   // The time of the read request that began pass 1.
   std::optional<TimePoint> first_scan_read() const { return first_scan_read_; }
-  // Undelivered reports, whether already arrived or still in flight.
-  size_t queued_count() const { return queue_.size(); }
 
  private:
   void Schedule(std::vector<uint8_t> bytes, TimePoint due);

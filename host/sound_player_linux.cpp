@@ -27,8 +27,10 @@ static Uint16 ShortBufferFrames(int rate) {
 }
 
 void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
-  // Without this SDL installs its own SIGINT/SIGTERM handlers and the
-  // program would no longer end cleanly on Ctrl+C.
+  // SDL sets SIGINT/SIGTERM handlers of its own when its event subsystem
+  // starts. The console takes those signals on a thread of its own, with
+  // them blocked everywhere else, so such handlers would never run; the
+  // hint keeps SDL off the program's signal handling all the same.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (size == 0 || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   SDL_AudioSpec spec;

@@ -16,7 +16,7 @@ void ReleaseExpander() {
   WaitMilliseconds(1);
 }
 
-bool ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second) {
+bool ReadKeypadRow(uint8_t pattern, uint8_t& port_a, uint8_t& columns) {
   // The pattern goes out twice, each followed by its own wait, before the
   // pins are read back.
   for (int i = 0; i < 2; ++i) {
@@ -24,7 +24,7 @@ bool ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second) {
     WaitMilliseconds(1);
   }
   RequestRegisterRead(kExpanderDevice, 2, kInputRegister);
-  return AwaitReadReply(pattern, first, second);
+  return AwaitReadReply(pattern, port_a, columns);
 }
 
 bool DetectKeypad() {
@@ -34,10 +34,11 @@ bool DetectKeypad() {
     // second, too long to leave the user waiting.
     if (QuitRequestedOrEscape()) return false;
     ConfigureExpander();
-    uint8_t first = 0;
-    uint8_t second = 0;
-    ReadKeypadRow(probe_pattern, first, second);
-    if (first == probe_pattern) return true;
+    // Only port A decides: the expander echoes the pattern it drives.
+    uint8_t port_a = 0;
+    uint8_t columns = 0;
+    ReadKeypadRow(probe_pattern, port_a, columns);
+    if (port_a == probe_pattern) return true;
     if (QuitRequested()) return false;
     std::printf(".");
     std::fflush(stdout);

@@ -23,10 +23,11 @@ extern const char KeyTable[kKeypadRows * kKeypadColumns + 1];
 
 void ConfigureExpander();
 void ReleaseExpander();
-// Drives `pattern` onto port A and reads both ports back: first = port A
-// (echoes the pattern when the expander is there), second = the columns.
-// False when no usable answer came (see AwaitReadReply): both are 0xFF then.
-bool ReadKeypadRow(uint8_t pattern, uint8_t& first, uint8_t& second);
+// Drives `pattern` onto port A and reads both ports back: port A's levels
+// (an echo of the pattern when the expander is there) and port B's, the
+// column lines. False when no usable answer came (see AwaitReadReply): both
+// are 0xFF then.
+bool ReadKeypadRow(uint8_t pattern, uint8_t& port_a, uint8_t& columns);
 // Up to 79 attempts, a "." printed after each failed one; an error or a
 // missing answer is a failed attempt.
 bool DetectKeypad();

@@ -41,8 +41,8 @@ char DecideKeyAnnouncement(const uint8_t rows[kKeypadRows],
 static bool ReadKeypadMatrix(uint8_t rows[kKeypadRows],
                              bool answered[kKeypadRows]) {
   for (int row = 0; row < kKeypadRows; ++row) {
-    uint8_t first = 0;
-    answered[row] = ReadKeypadRow(kRowPatterns[row], first, rows[row]);
+    uint8_t port_a = 0;
+    answered[row] = ReadKeypadRow(kRowPatterns[row], port_a, rows[row]);
     if (QuitRequested()) return false;
   }
   return true;

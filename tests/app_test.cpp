@@ -3,8 +3,6 @@
 #include "app/application.h"
 #include "tests/program_fixture.h"
 
-namespace {}  // namespace
-
 class ApplicationTest : public ProgramTest {
  protected:
   struct Run {

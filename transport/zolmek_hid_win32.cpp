@@ -132,8 +132,8 @@ HANDLE OpenFirstMatching(uint16_t vendor_id, uint16_t product_id) {
 // Waits for an overlapped operation. Returns the bytes transferred, 0 when
 // it did not complete in time (it is then cancelled, unless it completed
 // meanwhile: then its bytes count), or -1 with the error in *error.
-int32_t Complete(HANDLE file, OVERLAPPED* overlapped, DWORD timeout_ms,
-                 DWORD* error) {
+int32_t AwaitOverlapped(HANDLE file, OVERLAPPED* overlapped, DWORD timeout_ms,
+                        DWORD* error) {
   DWORD transferred = 0;
   if (WaitForSingleObject(overlapped->hEvent, timeout_ms) != WAIT_OBJECT_0) {
     CancelIoEx(file, overlapped);
@@ -164,7 +164,7 @@ int32_t WriteOnce(Device& device, const uint8_t* bytes, DWORD length,
     if (*error != ERROR_IO_PENDING) return -1;
   }
   const int32_t sent =
-      Complete(device.file, &overlapped, kWriteTimeoutMs, error);
+      AwaitOverlapped(device.file, &overlapped, kWriteTimeoutMs, error);
   if (sent == 0) {
     *error = ERROR_TIMEOUT;
     return -1;
@@ -265,7 +265,7 @@ ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL ReadReportTimeout(
     if (error != ERROR_IO_PENDING) return -1;  // gone, or never there
   }
   const DWORD wait = timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms);
-  const int32_t got = Complete(device->file, &overlapped, wait, &error);
+  const int32_t got = AwaitOverlapped(device->file, &overlapped, wait, &error);
   if (got <= 0) return got;
   const int32_t length = static_cast<int32_t>(
       RemoteInputReportLength(buffer[0], static_cast<size_t>(got)));

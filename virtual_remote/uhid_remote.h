@@ -42,7 +42,6 @@ class UhidRemote {
   // Removes the device from the kernel; the hidraw node goes with it.
   void Destroy();
 
-  bool created() const { return created_; }
   bool opened() const { return opened_; }
 
  private:
