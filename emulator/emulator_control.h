@@ -22,6 +22,10 @@ ZOLMEK_HID_EXPORT std::string LoadScenarioText(const std::string& text);
 // 0x16: 22, 0x17: 7 bytes).
 ZOLMEK_HID_EXPORT std::vector<std::string> OutputLog();
 
+// When each of them arrived, in std::chrono::steady_clock nanoseconds since
+// its epoch: for tests of the pauses between reports.
+ZOLMEK_HID_EXPORT std::vector<int64_t> OutputLogTimes();
+
 // Queues one raw input report for delivery delay_ms from now, whatever the
 // model would send. For tests of the report-reading code.
 ZOLMEK_HID_EXPORT void InjectReport(const std::vector<uint8_t>& report,

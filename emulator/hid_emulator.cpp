@@ -37,6 +37,7 @@ struct Device {
   RemoteModel model;
 
   std::vector<std::string> log;
+  std::vector<int64_t> log_times;
   std::FILE* log_file = nullptr;
 
   std::set<HidHandle> open_handles;
@@ -75,8 +76,9 @@ void OpenLogFile(Device& d) {
   }
 }
 
-void AppendLog(Device& d, const std::string& line) {
+void AppendLog(Device& d, const std::string& line, TimePoint at) {
   d.log.push_back(line);
+  d.log_times.push_back(Nanoseconds(at));
   if (d.log_file != nullptr) {
     std::fprintf(d.log_file, "%s\n", line.c_str());
     std::fflush(d.log_file);
@@ -137,6 +139,7 @@ std::string LoadScenarioText(const std::string& text) {
     d.scenario_loaded = true;
     d.scenario_failed = false;
     d.log.clear();
+    d.log_times.clear();
     d.open_handles.clear();
     d.opened_ns = 0;
     d.key_reply_ns = 0;
@@ -149,6 +152,12 @@ std::vector<std::string> OutputLog() {
   Device& d = TheDevice();
   std::lock_guard lock(d.mutex);
   return d.log;
+}
+
+std::vector<int64_t> OutputLogTimes() {
+  Device& d = TheDevice();
+  std::lock_guard lock(d.mutex);
+  return d.log_times;
 }
 
 void InjectReport(const std::vector<uint8_t>& report, int delay_ms) {
@@ -219,10 +228,11 @@ ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL WriteReport(HidHandle h,
     std::lock_guard lock(d.mutex);
     if (!d.open_handles.contains(h)) return -1;
     const std::span<const uint8_t> report(buffer, ZOLMEK_HID_BUFFER_SIZE);
-    length = d.model.HandleOutputReport(report, Clock::now());
+    const auto now = Clock::now();
+    length = d.model.HandleOutputReport(report, now);
     if (length == 0) return -1;
     zolmek_emulator::AppendLog(
-        d, zolmek_emulator::FormatReport(report.first(length)));
+        d, zolmek_emulator::FormatReport(report.first(length)), now);
   }
   d.changed.notify_all();
   if (write_count != nullptr) *write_count = static_cast<uint32_t>(length);

@@ -14,7 +14,10 @@ class ApplicationTest : public ProgramTest {
     EXPECT_EQ(zolmek_emulator::LoadScenarioText(scenario), "");
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int status = RunApplication(0, nullptr, nullptr);
+    const int status = [] {
+      Deadline deadline("RunApplication to return");
+      return RunApplication(0, nullptr, nullptr);
+    }();
     return {status, testing::internal::GetCapturedStdout(),
             testing::internal::GetCapturedStderr()};
   }
@@ -48,6 +51,16 @@ TEST_F(ApplicationTest, WiiRemotePlusIsFoundToo) {
   const Run run = Start("plus");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, std::string(kBannerAndUsage) + "\n");
+}
+
+// Ctrl+C before the probe's window ends: nothing printed, and the remote
+// goes back to reporting buttons only.
+TEST_F(ApplicationTest, StopDuringTheProbeRestoresTheReportMode) {
+  stop_requested = true;
+  const Run run = Start("");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(Log(), (std::vector<std::string>{"12 00 31", "12 00 30"}));
 }
 
 TEST_F(ApplicationTest, NoRemoteShowsOneBoxPrintsNothingAndFails) {

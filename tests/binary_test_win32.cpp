@@ -47,10 +47,9 @@ TEST(WineBinaryTest, ShortRunSendsExactlyTheseReports) {
   EXPECT_EQ(zolmek.Wait(), 0);
   EXPECT_EQ(zolmek.Output(), std::string(kBannerAndUsage) + "\n");
   EXPECT_EQ(zolmek.Errors(), "");
-  EXPECT_EQ(zolmek.Reports(),
-            (std::vector<std::string>{"12 00 31", "12 00 30", "11 F0", "11 10",
-                                      RegisterWrite("06 01 FF FF"),
-                                      "12 00 30"}));
+  EXPECT_EQ(zolmek.Reports(), (std::vector<std::string>{
+                                  "12 00 31", "12 00 30", "11 F0", "11 10",
+                                  RegisterWrite("06 01 FF FF"), "12 00 30"}));
   EXPECT_TRUE(zolmek.Keys().empty());
 }
 

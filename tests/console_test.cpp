@@ -2,9 +2,11 @@
 #include "base/console.h"
 
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 
 class ConsoleTest : public ::testing::Test {
  protected:
@@ -45,6 +47,21 @@ TEST_F(ConsoleTest, KeysSequencesAndALoneEscape) {
   EXPECT_EQ(PollConsoleKey(), kEscapeKey);
   Type("z");
   EXPECT_EQ(PollConsoleKey(), kOtherKey);
+}
+
+// A slow link (ssh) can deliver an arrow key's ESC and "[A" in two reads:
+// the rest comes while the console waits to see whether the Escape stands
+// alone, so it is no Escape.
+TEST_F(ConsoleTest, SequenceCutInTwoByASlowLinkIsNoEscape) {
+  Type("\x1b");
+  std::thread rest([this] {
+    int waiting = 1;
+    while (waiting > 0 && ioctl(STDIN_FILENO, FIONREAD, &waiting) == 0) {
+    }
+    Type("[A");  // the ESC has been read
+  });
+  EXPECT_EQ(PollConsoleKey(), kOtherKey);
+  rest.join();
 }
 
 TEST_F(ConsoleTest, EndOfInputStopsLookingForKeys) {

@@ -111,6 +111,25 @@ TEST_F(DetectKeypadTest, DotPerFailedAttempt) {
   }
 }
 
+// The expander needs more than a millisecond after each register write
+// before the next report: the direction write, both row writes, and the
+// release.
+TEST_F(DetectKeypadTest, EveryRegisterWriteIsFollowedByAMillisecond) {
+  OpenRemote();
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(DetectKeypad());
+  testing::internal::GetCapturedStdout();
+  ReleaseExpander();
+  SetReportModeButtons();
+  const std::vector<std::string> log = Log();
+  const std::vector<int64_t> at = zolmek_emulator::OutputLogTimes();
+  ASSERT_EQ(log.size(), 6u);
+  for (size_t i = 0; i + 1 < log.size(); ++i) {
+    if (log[i].rfind("16", 0) != 0) continue;  // register writes only
+    EXPECT_GT(at[i + 1] - at[i], 1'000'000) << log[i];
+  }
+}
+
 TEST_F(DetectKeypadTest, EscapeEndsItWithoutAnotherAttempt) {
   OpenRemote("keypad absent");
   fake::console = fake::ConsoleKeys({kNoKey, kNoKey, kEscapeKey});
@@ -141,7 +160,10 @@ class ScanKeypadTest : public ProgramTest {
     keys.push_back(kEscapeKey);
     fake::console = fake::ConsoleKeys(keys);
     testing::internal::CaptureStdout();
-    ScanKeypad();
+    {
+      Deadline deadline("ScanKeypad to end on Escape or Home");
+      ScanKeypad();
+    }
     Run run{testing::internal::GetCapturedStdout(), fake::events};
     TearDown();
     SetUp();
@@ -210,13 +232,17 @@ TEST_F(ScanKeypadTest, OtherConsoleKeysAreSwallowed) {
   ConfigureExpander();
   fake::console = fake::ConsoleKeys({'a', kOtherKey, kNoKey, kEscapeKey});
   testing::internal::CaptureStdout();
-  ScanKeypad();
+  {
+    Deadline deadline("ScanKeypad to end on Escape");
+    ScanKeypad();
+  }
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "press (5)\n");
 }
 
 TEST_F(ScanKeypadTest, HomeButtonEndsTheScan) {
   OpenRemote("home 3");
   ConfigureExpander();
+  Deadline deadline("ScanKeypad to end on Home");
   ScanKeypad();  // no Escape ever comes
   EXPECT_NE(remote_state.button_byte_2 & kHomeButtonBit, 0);
 }

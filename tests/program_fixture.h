@@ -2,9 +2,16 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/console.h"
@@ -14,6 +21,43 @@
 #include "remote/remote_link.h"
 #include "tests/expected_output.h"
 #include "tests/fakes/host_fake.h"
+
+// Ends the test program, naming what it waited for, when the code under
+// test has not returned within `limit`: a hang fails in seconds instead of
+// running into ctest's timeout. (The message goes to the stderr the
+// program started with: a test may be capturing the current one.)
+class Deadline {
+ public:
+  explicit Deadline(const char* what,
+                    std::chrono::seconds limit = std::chrono::seconds(15))
+      : watcher_([this, what, limit] {
+          std::unique_lock lock(mutex_);
+          if (over_.wait_for(lock, limit, [this] { return done_; })) return;
+          std::string message =
+              std::string("\n") +
+              testing::UnitTest::GetInstance()->current_test_info()->name() +
+              ": still waiting for " + what + " after " +
+              std::to_string(limit.count()) + " s\n";
+          if (write(original_stderr, message.data(), message.size()) < 0) {
+          }
+          std::_Exit(1);
+        }) {}
+  ~Deadline() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    over_.notify_all();
+    watcher_.join();
+  }
+
+ private:
+  static inline const int original_stderr = dup(STDERR_FILENO);
+  std::mutex mutex_;
+  std::condition_variable over_;
+  bool done_ = false;
+  std::thread watcher_;  // last: it uses the members above
+};
 
 class ProgramTest : public ::testing::Test {
  protected:

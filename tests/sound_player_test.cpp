@@ -1,0 +1,36 @@
+// The real key sound player, on SDL's dummy audio driver.
+#include <SDL2/SDL.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "host/host_output.h"
+
+// A key while the previous key's sound still plays starts the sound over:
+// the queue holds one sound, not the rest of the old one and a new one.
+TEST(KeySoundPlayerTest, ANewKeyRestartsTheSoundInsteadOfQueueingIt) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "zolmek-sound-player-test";
+  fs::create_directories(dir);
+  fs::copy_file(ZOLMEK_KEY_SOUND, dir / "test1.wav",
+                fs::copy_options::overwrite_existing);
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  LoadKeySound();
+  fs::current_path(previous);
+  const Uint32 one_sound =
+      static_cast<Uint32>(fs::file_size(dir / "test1.wav") - 44);  // samples
+
+  PlayKeySound();
+  SDL_AudioDeviceID player = 0;
+  for (SDL_AudioDeviceID id = 1; id < 16 && player == 0; ++id) {
+    if (SDL_GetQueuedAudioSize(id) > 0) player = id;
+  }
+  ASSERT_NE(player, 0u) << "no sound queued";
+  PlayKeySound();
+  EXPECT_LE(SDL_GetQueuedAudioSize(player), one_sound);
+  CloseKeySoundPlayer();
+  fs::remove_all(dir);
+}
