@@ -49,9 +49,9 @@ wanted_modules=(hid uhid hid-generic evdev uinput)
 # --- The kernel -------------------------------------------------------------
 # linux-image-amd64 depends on the current versioned image package.
 mkdir -p "$cache"
-# (No "| head", "| grep -q" or "sed q" under pipefail here and below: a
-# reader that stops early can kill the writer with SIGPIPE and so fail the
-# pipeline although it found what it looked for.)
+# (Under pipefail no pipeline here ends in a reader that stops early, such
+# as head, grep -q or sed's q: the writer can die of SIGPIPE and fail the
+# pipeline although the reader found what it looked for.)
 package=$(apt-cache depends linux-image-amd64 2>/dev/null |
   sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' || true)
 package=${package%%$'\n'*}
