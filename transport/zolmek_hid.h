@@ -2,7 +2,7 @@
  * zolmek_hid.h - the HID transport between zolmek and a Wii Remote.
  *
  * Two shared libraries export exactly these five functions with C linkage
- * and the SONAME libzolmek-hid.so: the real transport (hidapi, hidraw
+ * and the SONAME libzolmek-hid.so.1: the real transport (hidapi, hidraw
  * backend) and the emulator. zolmek finds whichever comes first in the
  * dynamic linker's search path, so the same binary runs against either.
  *

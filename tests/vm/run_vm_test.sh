@@ -169,8 +169,8 @@ copy_with_libraries "$remote" /usr/bin/zolmek-remote
 copy_with_libraries "$tests" /usr/bin/zolmek-vm-guest-tests
 cp "$init" "$root/init"
 chmod 755 "$root/init"
-[[ "$(ldd "$zolmek")" == *"libzolmek-hid.so => /"* ]] ||
-  { echo "zolmek does not link libzolmek-hid.so" >&2; exit 1; }
+[[ "$(ldd "$zolmek")" == *"libzolmek-hid.so.1 => /"* ]] ||
+  { echo "zolmek does not link libzolmek-hid.so.1" >&2; exit 1; }
 
 # Modules in load order: each after what it depends on.
 order=()
