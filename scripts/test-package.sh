@@ -29,14 +29,17 @@ for p in "${tools[@]}"; do
 done
 if [ ${#missing[@]} -ne 0 ]; then
   apt_update
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    >/dev/null
 fi
 if ! dpkg-checkbuilddeps 2>/dev/null; then
   apt_update
-  $sudo apt-get build-dep -y -qq ./
+  $sudo apt-get build-dep -y -qq ./ >/dev/null
 fi
+echo "   ready after $((SECONDS - start)) s"
 
 echo "== Package: build from a clean copy of the tree"
+build_start=$SECONDS
 out="$root/build-deb"
 src="$out/zolmek"
 rm -rf "$out"
@@ -55,7 +58,7 @@ multiarch=$(dpkg-architecture -q DEB_HOST_MULTIARCH)
 (cd "$src" && dpkg-buildpackage -us -uc -b -j"$(nproc)" >"$out/build.log" 2>&1) ||
   { tail -50 "$out/build.log" >&2; exit 1; }
 deb="$out/zolmek_${version}_${arch}.deb"
-echo "   built $(basename "$deb") in $((SECONDS - start)) s"
+echo "   built $(basename "$deb") in $((SECONDS - build_start)) s"
 
 echo "== Package: lintian"
 lintian --fail-on error,warning "$out/zolmek_${version}.dsc" \
