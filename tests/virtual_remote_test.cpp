@@ -94,6 +94,16 @@ class FakeKernel {
   int kernel_fd_ = -1;
 };
 
+TEST(VirtualRemoteTest, OnTheBluetoothBusWhenAsked) {
+  FakeKernel kernel;
+  RemoteModel model;
+  UhidRemote remote(kernel.remote_fd, model);
+  ASSERT_EQ(remote.Create("test remote", /*bluetooth=*/true), "");
+  auto events = kernel.Received();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].u.create2.bus, BUS_BLUETOOTH);  // hid-wiimote's bus
+}
+
 TEST(VirtualRemoteTest, SpeaksUhidAsTheKernelExpects) {
   FakeKernel kernel;
   RemoteModel model;

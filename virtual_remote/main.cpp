@@ -2,7 +2,8 @@
 // device through /dev/uhid, so that the unchanged zolmek and its hidraw
 // transport can be run without the hardware.
 //
-//   zolmek-remote [--scenario FILE] [--log FILE] [--plus] [--verbose]
+//   zolmek-remote [--scenario FILE] [--log FILE] [--plus] [--bluetooth]
+//                 [--verbose]
 //
 // In a terminal the computer's keys press the keypad's keys (see keys.h).
 // It runs until q, Ctrl+C, SIGTERM or SIGHUP, or until the scenario's remote
@@ -38,19 +39,23 @@ using zolmek_remote::UhidRemote;
 
 const char kUsage[] =
     "usage: zolmek-remote [--scenario FILE] [--log FILE] [--plus] "
-    "[--verbose]\n"
+    "[--bluetooth] [--verbose]\n"
     "  --scenario FILE  how the remote behaves (the emulator's scenario "
     "lines)\n"
     "  --log FILE       write every output report received, one hex line "
     "each\n"
     "  --plus           be a Wii Remote Plus (057E:0330), as the scenario "
     "line 'plus'\n"
+    "  --bluetooth      be on the Bluetooth bus, as a paired remote is: the "
+    "kernel's\n"
+    "                   hid-wiimote driver, when loaded, takes the device\n"
     "  --verbose        print every output report received\n";
 
 struct Options {
   std::string scenario_path;
   std::string log_path;
   bool plus = false;
+  bool bluetooth = false;
   bool verbose = false;
 };
 
@@ -65,6 +70,8 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
       options.verbose = true;
     } else if (arg == "--plus") {
       options.plus = true;
+    } else if (arg == "--bluetooth") {
+      options.bluetooth = true;
     } else {
       return std::nullopt;
     }
@@ -238,7 +245,8 @@ int Run(const Options& options) {
 
   std::string error = remote.Create(
       model.scenario().plus ? "Nintendo RVL-CNT-01-TR (zolmek-remote)"
-                            : "Nintendo RVL-CNT-01 (zolmek-remote)");
+                            : "Nintendo RVL-CNT-01 (zolmek-remote)",
+      options.bluetooth);
   int status = 0;
   if (!error.empty()) {
     std::fprintf(stderr, "zolmek-remote: %s\n", error.c_str());
@@ -246,9 +254,10 @@ int Run(const Options& options) {
     return 1;
   }
   std::fprintf(stderr,
-               "zolmek-remote: a Wii Remote%s (%04X:%04X) is on /dev/uhid\n",
+               "zolmek-remote: a Wii Remote%s (%04X:%04X) is on /dev/uhid%s\n",
                model.scenario().plus ? " Plus" : "", kRemoteVendorId,
-               model.scenario().plus ? kRemotePlusProductId : kRemoteProductId);
+               model.scenario().plus ? kRemotePlusProductId : kRemoteProductId,
+               options.bluetooth ? ", on the Bluetooth bus" : "");
 
   RawTerminal terminal;
   zolmek_remote::KeyParser parser;

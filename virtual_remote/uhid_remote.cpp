@@ -1,6 +1,6 @@
 #include "virtual_remote/uhid_remote.h"
 
-#include <linux/input.h>  // BUS_USB
+#include <linux/input.h>  // BUS_USB, BUS_BLUETOOTH
 #include <linux/uhid.h>
 #include <unistd.h>
 
@@ -31,7 +31,7 @@ std::string UhidRemote::Write(const void* event, const char* what) {
   }
 }
 
-std::string UhidRemote::Create(const std::string& name) {
+std::string UhidRemote::Create(const std::string& name, bool bluetooth) {
   static uhid_event event;  // 4 KiB and more: not on the stack
   std::memset(&event, 0, sizeof event);
   event.type = UHID_CREATE2;
@@ -44,9 +44,10 @@ std::string UhidRemote::Create(const std::string& name) {
   std::copy(descriptor.begin(), descriptor.end(), create.rd_data);
   create.rd_size = static_cast<uint16_t>(descriptor.size());
   // On the Bluetooth bus the kernel's own driver for this remote (hid-wiimote)
-  // would claim the device and talk to it; on USB hid-generic takes it and
-  // the remote is reached through hidraw alone, as zolmek wants it.
-  create.bus = BUS_USB;
+  // claims the device and talks to it, as it does to a paired remote; on USB
+  // hid-generic takes it and the remote is reached through hidraw alone, as
+  // zolmek wants it.
+  create.bus = bluetooth ? BUS_BLUETOOTH : BUS_USB;
   create.vendor = kRemoteVendorId;
   create.product =
       model_.scenario().plus ? kRemotePlusProductId : kRemoteProductId;

@@ -27,9 +27,10 @@ class UhidRemote {
   // Called with every output report the kernel passes on, as received.
   std::function<void(std::span<const uint8_t>)> on_output;
 
-  // Creates the device: 057E:0306 on the USB bus. Empty on success, else
-  // what failed.
-  std::string Create(const std::string& name);
+  // Creates the device: 057E:0306 on the USB bus, or on the Bluetooth bus,
+  // where the kernel's hid-wiimote driver takes it when loaded. Empty on
+  // success, else what failed.
+  std::string Create(const std::string& name, bool bluetooth = false);
 
   // Reads and answers every event that is waiting. Empty on success, else
   // what failed (the descriptor is closed or broken).
