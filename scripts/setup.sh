@@ -9,7 +9,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils xfonts-base
   # The VM test: a stock kernel under qemu with a busybox initramfs.
-  qemu-system-x86 busybox-static cpio xz-utils
+  qemu-system-x86 busybox-static cpio xz-utils kmod
+  # Its system tier runs this machine's own udevd, libinput and ALSA in the
+  # VM (and wine, which scripts/test-windows.sh installs).
+  udev libinput-tools libasound2-dev
 )
 
 missing=()

@@ -79,6 +79,41 @@ std::vector<std::string> HidrawNodesOf(const std::string& prefix) {
   return nodes;
 }
 
+bool UdevRuns() { return access("/run/udev/control", F_OK) == 0; }
+
+std::string Command(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char buffer[4096];
+  for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    output.append(buffer, got);
+  }
+  pclose(pipe);
+  return output;
+}
+
+std::vector<std::string> Typed(std::initializer_list<unsigned> keys) {
+  std::vector<std::string> events;
+  for (unsigned key : keys) {
+    for (int value : {1, 0}) {
+      events.push_back("1 " + std::to_string(key) + " " +
+                       std::to_string(value));
+      events.push_back("0 0 0");  // SYN_REPORT
+    }
+  }
+  return events;
+}
+
+void ExpectDeclaredLengths(const std::vector<std::string>& reports) {
+  for (const std::string& report : reports) {
+    const size_t length = RemoteOutputReportLength(
+        static_cast<uint8_t>(std::stoul(report.substr(0, 2), nullptr, 16)));
+    ASSERT_NE(length, 0u) << report;
+    EXPECT_EQ((report.size() + 1) / 3, length) << report;
+  }
+}
+
 void GrantToZolmekGroup(const std::string& path) {
   ASSERT_EQ(chown(path.c_str(), 0, kZolmekGroup), 0)
       << path << ": " << std::strerror(errno);
@@ -88,9 +123,14 @@ void GrantToZolmekGroup(const std::string& path) {
 
 // --- VirtualRemote ------------------------------------------------------
 
-VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal)
+VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal,
+                             const std::vector<std::string>& options)
     : dir_(MakeDir("remote")) {
-  EXPECT_TRUE(HidrawNodesOf(kRemoteHidPrefix).empty())
+  std::string prefix = kRemoteHidPrefix;
+  for (const std::string& option : options) {
+    if (option == "--bluetooth") prefix.replace(0, 4, "0005");
+  }
+  EXPECT_TRUE(HidrawNodesOf(prefix).empty())
       << "a remote from an earlier test is still there";
   std::ofstream(dir_ + "/scenario") << scenario << "\n";
   const std::string scenario_path = dir_ + "/scenario";
@@ -104,15 +144,18 @@ VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal)
     }
     const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(err, STDERR_FILENO);
-    execl(kRemoteBinary, kRemoteBinary, "--scenario", scenario_path.c_str(),
-          "--log", log_path.c_str(), static_cast<char*>(nullptr));
+    std::vector<const char*> argv = {kRemoteBinary, "--scenario",
+                                     scenario_path.c_str(), "--log",
+                                     log_path.c_str()};
+    for (const std::string& option : options) argv.push_back(option.c_str());
+    argv.push_back(nullptr);
+    execv(kRemoteBinary, const_cast<char* const*>(argv.data()));
     _exit(127);
   }
   // The node appears once hid-generic has bound the new device.
   const auto end = Clock::now() + Seconds(20);
   std::vector<std::string> nodes;
-  while ((nodes = HidrawNodesOf(kRemoteHidPrefix)).empty() &&
-         Clock::now() < end) {
+  while ((nodes = HidrawNodesOf(prefix)).empty() && Clock::now() < end) {
     usleep(2000);
   }
   if (nodes.size() != 1) {
@@ -122,6 +165,12 @@ VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal)
   }
   hidraw_ = nodes[0];
   const std::string node = "/dev/" + hidraw_;
+  if (UdevRuns()) {
+    // udevd has made the node and applied the rules (and a kernel driver
+    // has bound the device) once its queue is empty.
+    Command("udevadm settle");
+    return;
+  }
   while (access(node.c_str(), F_OK) != 0 && Clock::now() < end) usleep(2000);
   GrantToZolmekGroup(node);
 }
@@ -171,6 +220,9 @@ KeyboardReader::~KeyboardReader() {
 static int OpenIfKeyboard(const std::string& node) {
   const int fd = open(node.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
+  // Time stamps on the clock the sound's capture uses.
+  int clock = CLOCK_MONOTONIC;
+  ioctl(fd, EVIOCSCLOCKID, &clock);
   char name[64] = "";
   if (ioctl(fd, EVIOCGNAME(sizeof name - 1), name) < 0 ||
       std::strcmp(name, kKeyboardName) != 0) {
@@ -191,7 +243,12 @@ void KeyboardReader::Run() {
       const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
       at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
       if (event->len > 0 && std::strncmp(event->name, "event", 5) == 0) {
-        fd = OpenIfKeyboard(std::string("/dev/input/") + event->name);
+        const std::string node = std::string("/dev/input/") + event->name;
+        fd = OpenIfKeyboard(node);
+        if (fd >= 0) {
+          std::lock_guard lock(mutex_);
+          node_ = node;
+        }
       }
     }
   }
@@ -202,6 +259,10 @@ void KeyboardReader::Run() {
       const ssize_t got = read(fd, &event, sizeof event);
       if (got != static_cast<ssize_t>(sizeof event)) break;  // ENODEV: gone
       std::lock_guard lock(mutex_);
+      if (event.type == EV_KEY && event.value == 1) {
+        press_times_.push_back(static_cast<double>(event.input_event_sec) +
+                               event.input_event_usec * 1e-6);
+      }
       events_.push_back(std::to_string(event.type) + " " +
                         std::to_string(event.code) + " " +
                         std::to_string(event.value));
@@ -222,22 +283,40 @@ std::vector<std::string> KeyboardReader::Finish(Seconds deadline) {
   return events_;
 }
 
+std::string KeyboardReader::node() const {
+  std::lock_guard lock(mutex_);
+  return node_;
+}
+
+std::vector<double> KeyboardReader::PressTimes() const {
+  std::lock_guard lock(mutex_);
+  return press_times_;
+}
+
 // --- Zolmek -------------------------------------------------------------
 
-Zolmek::Zolmek()
+Zolmek::Zolmek(const std::vector<gid_t>& groups,
+               const std::vector<std::string>& environment,
+               const std::string& key_sound)
     : PtyProcess(Seconds(60), Seconds(120)), dir_(MakeDir("zolmek")) {
   EXPECT_EQ(chown(dir_.c_str(), kUserId, kUserGroup), 0);
+  if (!key_sound.empty()) fs::copy_file(key_sound, dir_ + "/test1.wav");
+  std::vector<gid_t> all_groups = {kUserGroup};
+  all_groups.insert(all_groups.end(), groups.begin(), groups.end());
+  std::vector<const char*> envp = {"PATH=/usr/bin:/bin", "HOME=/tmp",
+                                   "TERM=vt100"};
+  for (const std::string& variable : environment) {
+    envp.push_back(variable.c_str());
+  }
+  envp.push_back(nullptr);
   Start(dir_ + "/stderr", [&] {
-    const gid_t groups[] = {kUserGroup, kZolmekGroup};
-    if (setgroups(2, groups) != 0 || setgid(kUserGroup) != 0 ||
-        setuid(kUserId) != 0 || chdir(dir_.c_str()) != 0) {
+    if (setgroups(all_groups.size(), all_groups.data()) != 0 ||
+        setgid(kUserGroup) != 0 || setuid(kUserId) != 0 ||
+        chdir(dir_.c_str()) != 0) {
       _exit(126);
     }
     char* argv[] = {const_cast<char*>(kZolmekBinary), nullptr};
-    char* envp[] = {const_cast<char*>("PATH=/usr/bin:/bin"),
-                    const_cast<char*>("HOME=/tmp"),
-                    const_cast<char*>("TERM=vt100"), nullptr};
-    execve(kZolmekBinary, argv, envp);
+    execve(kZolmekBinary, argv, const_cast<char* const*>(envp.data()));
   });
 }
 

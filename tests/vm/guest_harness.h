@@ -39,12 +39,29 @@ extern const std::string kRemoteHidPrefix;
 // variant of the packaged udev rules does for the remote and /dev/uinput.
 void GrantToZolmekGroup(const std::string& path);
 
+// Whether systemd-udevd runs (the system tier): then udev's rules, not the
+// harness, give the nodes their group.
+bool UdevRuns();
+
+// The standard output of a shell command.
+std::string Command(const std::string& command);
+
+// The events of keys typed one after another, as "type code value" lines:
+// each a press, a SYN_REPORT, a release, a SYN_REPORT.
+std::vector<std::string> Typed(std::initializer_list<unsigned> keys);
+
+// Each report (a hex line of zolmek-remote's log) reached the remote whole,
+// at the length its id has.
+void ExpectDeclaredLengths(const std::vector<std::string>& reports);
+
 // zolmek-remote with a scenario, from the moment its hidraw node is there
 // (with the group permission) until it is stopped. On a terminal it takes
-// keys (Type); otherwise its input is /dev/null.
+// keys (Type); otherwise its input is /dev/null. `options` go to its
+// command line (--bluetooth).
 class VirtualRemote {
  public:
-  explicit VirtualRemote(const std::string& scenario, bool on_terminal = false);
+  explicit VirtualRemote(const std::string& scenario, bool on_terminal = false,
+                         const std::vector<std::string>& options = {});
   ~VirtualRemote();
 
   void Type(const std::string& bytes);
@@ -78,6 +95,10 @@ class KeyboardReader {
   // Waits for the device to go (or `deadline`), then gives what was read.
   std::vector<std::string> Finish(Seconds deadline = Seconds(20));
   bool found() const { return found_; }
+  // The node, once found ("/dev/input/event5").
+  std::string node() const;
+  // The kernel's CLOCK_MONOTONIC time stamps of the key presses, seconds.
+  std::vector<double> PressTimes() const;
 
  private:
   void Run();
@@ -87,16 +108,22 @@ class KeyboardReader {
   std::atomic<bool> done_{false};
   mutable std::mutex mutex_;
   std::vector<std::string> events_;
+  std::vector<double> press_times_;
+  std::string node_;
   // Last: the thread starts once everything it uses is initialised.
   std::thread thread_;
 };
 
 // /usr/bin/zolmek in a fresh working directory, on a pseudo-terminal, as the
-// unprivileged user with the zolmek group.
+// unprivileged user with `groups` besides its own (the zolmek group unless
+// told otherwise), and `environment` besides PATH, HOME and TERM. With
+// `key_sound`, test1.wav is in its working directory.
 class Zolmek : public PtyProcess {
  public:
   // Generous deadlines: the guest's CPU is emulated.
-  Zolmek();
+  explicit Zolmek(const std::vector<gid_t>& groups = {kZolmekGroup},
+                  const std::vector<std::string>& environment = {},
+                  const std::string& key_sound = "");
 
  private:
   std::string dir_;

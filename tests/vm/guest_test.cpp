@@ -14,29 +14,6 @@
 namespace vm {
 namespace {
 
-std::vector<std::string> Typed(std::initializer_list<unsigned> keys) {
-  std::vector<std::string> events;
-  for (unsigned key : keys) {
-    for (int value : {1, 0}) {
-      events.push_back("1 " + std::to_string(key) + " " +
-                       std::to_string(value));
-      events.push_back("0 0 0");  // SYN_REPORT
-    }
-  }
-  return events;
-}
-
-// Each report reached the remote whole, at the length its id has: the
-// transport sized it from the device's report descriptor.
-void ExpectDeclaredLengths(const std::vector<std::string>& reports) {
-  for (const std::string& report : reports) {
-    const size_t length = RemoteOutputReportLength(
-        static_cast<uint8_t>(std::stoul(report.substr(0, 2), nullptr, 16)));
-    ASSERT_NE(length, 0u) << report;
-    EXPECT_EQ((report.size() + 1) / 3, length) << report;
-  }
-}
-
 void ExpectStartAndQuietEnd(const std::vector<std::string>& reports) {
   ASSERT_GE(reports.size(), 6u);
   EXPECT_EQ(reports[0], "12 00 31");

@@ -1,0 +1,48 @@
+#!/bin/bash
+# The system tier's guest side, run as root in the host's userland on the
+# VM's kernel (tests/vm/init.sh): the kernel's file systems, the modules,
+# the users, zolmek's udev rules and a running systemd-udevd, then the tests.
+# Exits with the tests' status.
+set -u
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin GTEST_COLOR=no HOME=/root
+# udevadm ignores trigger and settle in a chroot unless told otherwise.
+export SYSTEMD_IGNORE_CHROOT=1
+now() { echo "$EPOCHREALTIME"; }
+started=$(now)
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+mkdir -p /dev/pts /dev/shm
+mount -t devpts devpts /dev/pts
+mount -t tmpfs tmpfs /dev/shm
+mount -t tmpfs tmpfs /run
+mount -t tmpfs tmpfs /tmp
+chmod 1777 /tmp /dev/shm
+
+# The kernel package's modules, where modprobe and udevd look for them.
+modules=/lib/modules/$(uname -r)
+mkdir -p "$modules"
+mount --bind "$ZOLMEK_VM_MODULES" "$modules"
+
+# The user zolmek runs as, in the group zolmek that the group rule hands the
+# nodes to (ids as in tests/vm/guest_harness.h); the host's own users with
+# those ids or names give way.
+sed -i -E '/^(player|zolmek):|^[^:]*:[^:]*:(1000|990):/d' /etc/passwd /etc/group
+echo 'player:x:1000:1000:player:/tmp:/bin/sh' >>/etc/passwd
+printf 'player:x:1000:\nzolmek:x:990:player\n' >>/etc/group
+
+mkdir -p /etc/udev/rules.d
+cp "$ZOLMEK_PACKAGING/70-zolmek.rules" "$ZOLMEK_PACKAGING/70-zolmek-group.rules" \
+  /etc/udev/rules.d/
+modprobe -a uhid uinput evdev hid-generic hid-wiimote snd-aloop
+/lib/systemd/systemd-udevd --daemon
+# Only the subsystems the tests use: a full trigger loads a driver for
+# every emulated device (graphics, CD-ROM, KVM), which takes seconds.
+udevadm trigger --action=add --subsystem-match=misc --subsystem-match=input \
+  --subsystem-match=hid --subsystem-match=hidraw --subsystem-match=sound
+udevadm settle
+echo "zolmek-vm: userland and udevd ready after $(awk "BEGIN { printf \"%.1f\", $(now) - $started }") s"
+
+install -m 755 "$ZOLMEK_BINARY" /usr/bin/zolmek
+install -m 755 "$ZOLMEK_REMOTE" /usr/bin/zolmek-remote
+"$ZOLMEK_SYSTEM_TESTS"

@@ -1,0 +1,415 @@
+// The system tier, inside the test VM as root: the host's own userland on a
+// stock kernel with systemd-udevd running and zolmek's udev rules installed
+// (tests/vm/system_guest.sh). Each test puts zolmek in front of a program
+// nobody here wrote: udev, libinput, ALSA, the kernel's hid-wiimote driver.
+#include <alsa/asoundlib.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "tests/vm/guest_harness.h"
+
+namespace vm {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+// `udevadm info`'s properties of a node.
+std::map<std::string, std::string> UdevProperties(const std::string& node) {
+  std::map<std::string, std::string> properties;
+  std::istringstream lines(
+      Command("udevadm info --query=property --name=" + node));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) {
+      properties[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+  }
+  return properties;
+}
+
+void WaitForKeyboard(const KeyboardReader& keyboard) {
+  for (int i = 0; i < 2000 && !keyboard.found(); ++i) usleep(5000);
+  ASSERT_TRUE(keyboard.found()) << "zolmek made no keyboard";
+}
+
+class SystemTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // One whole run first: the emulated CPU translates each piece of code
+    // the first time it runs (see VmTest).
+    VirtualRemote remote("home 2");
+    Zolmek zolmek;
+    EXPECT_EQ(zolmek.Wait(), 0) << "warm-up run: " << zolmek.Errors();
+  }
+};
+
+// --- udev -------------------------------------------------------------------
+
+TEST_F(SystemTest, UdevRulesGiveTheNodesToTheGroupAndTagThemForTheSeat) {
+  VirtualRemote remote("", /*on_terminal=*/true);
+  for (const std::string& node :
+       std::vector<std::string>{"/dev/" + remote.hidraw(), "/dev/uinput"}) {
+    struct stat status;
+    ASSERT_EQ(stat(node.c_str(), &status), 0) << node;
+    EXPECT_EQ(status.st_gid, kZolmekGroup) << node;
+    EXPECT_EQ(status.st_mode & 07777, 0660u) << node;
+    EXPECT_NE(UdevProperties(node)["TAGS"].find(":uaccess:"), std::string::npos)
+        << node;
+  }
+  KeyboardReader keyboard;
+  Zolmek zolmek;
+  zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");
+  WaitForKeyboard(keyboard);
+  Command("udevadm settle");
+  const auto keyboard_properties = UdevProperties(keyboard.node());
+  EXPECT_EQ(keyboard_properties.at("ID_INPUT_KEYBOARD"), "1");
+  EXPECT_EQ(keyboard_properties.at("ID_INPUT_KEY"), "1");
+  remote.Type("5");
+  zolmek.WaitForOutput("press (5)\n");
+  remote.Type("h");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Errors(), "");
+  EXPECT_EQ(keyboard.Finish(), Typed({KEY_5}));
+  remote.Type("q");
+  EXPECT_EQ(remote.Wait(), 0) << remote.Errors();
+}
+
+TEST_F(SystemTest, AUserOutsideTheGroupIsToldWhy) {
+  VirtualRemote remote("");
+  Zolmek zolmek(/*groups=*/std::vector<gid_t>{});
+  EXPECT_EQ(zolmek.Wait(), 1);
+  EXPECT_EQ(zolmek.Output(), "");
+  EXPECT_EQ(zolmek.Errors(),
+            "keystrokes disabled: cannot create a keyboard on /dev/uinput: "
+            "Permission denied\n"
+            "zolmek: the remote 057E:0306 at /dev/" +
+                remote.hidraw() +
+                " cannot be opened: Permission denied (see \"Permissions\" "
+                "in zolmek's README)\nWii-Remote not found.\n");
+  EXPECT_EQ(remote.Reports(), std::vector<std::string>{});
+}
+
+// --- libinput
+// -----------------------------------------------------------------
+
+// The keypad's keys in zolmek-remote's terminal, each with the key libinput
+// must report.
+struct TypedKey {
+  char remote_key;
+  const char* name;
+  unsigned code;
+};
+const TypedKey kKeys[] = {
+    {'5', "KEY_5", KEY_5},
+    {'7', "KEY_7", KEY_7},
+    {'E', "KEY_ENTER", KEY_ENTER},
+    {'N', "KEY_DELETE", KEY_DELETE},
+    {'.', "KEY_KPDOT", KEY_KPDOT},
+    {'+', "KEY_KPPLUS", KEY_KPPLUS},
+    {'-', "KEY_KPMINUS", KEY_KPMINUS},
+    {'*', "KEY_KPASTERISK", KEY_KPASTERISK},
+    {'/', "KEY_KPSLASH", KEY_KPSLASH},
+    {'0', "KEY_0", KEY_0},
+};
+
+TEST_F(SystemTest, LibinputTakesEveryKeyInOrder) {
+  // What a Wayland compositor reads keys through: libinput's udev backend on
+  // seat0, which takes up the keyboard when udev announces it.
+  PtyProcess libinput(Seconds(60), Seconds(60));
+  libinput.Start("/tmp/libinput-stderr", [] {
+    execl("/usr/bin/libinput", "libinput", "debug-events", "--show-keycodes",
+          static_cast<char*>(nullptr));
+  });
+  // Its first lines list the devices there are: it follows udev from then.
+  ASSERT_TRUE(libinput.WaitForOutput("DEVICE_ADDED"));
+  VirtualRemote remote("", /*on_terminal=*/true);
+  Zolmek zolmek;
+  zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");
+  ASSERT_TRUE(libinput.WaitForOutput("zolmek keypad"));
+  std::vector<std::string> expected;
+  for (const TypedKey& key : kKeys) {
+    remote.Type(std::string(1, key.remote_key));
+    zolmek.WaitForOutput(std::string("press (") + key.remote_key + ")\n");
+    for (const char* state : {"pressed", "released"}) {
+      expected.push_back(std::string(key.name) + " (" +
+                         std::to_string(key.code) + ") " + state);
+    }
+  }
+  remote.Type("h");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  libinput.WaitForOutput("DEVICE_REMOVED");
+  std::vector<std::string> seen;
+  const std::string output = libinput.Output();
+  const std::regex key_event(R"(KEYBOARD_KEY .*\t(\S+ \(\d+\) \w+))");
+  for (auto match =
+           std::sregex_iterator(output.begin(), output.end(), key_event);
+       match != std::sregex_iterator(); ++match) {
+    seen.push_back((*match)[1]);
+  }
+  EXPECT_EQ(seen, expected) << output;
+}
+
+// --- ALSA
+// ---------------------------------------------------------------------
+
+// The capture side of the snd-aloop card: what was played into its
+// playback side, frame for frame, on a thread of its own from construction
+// to Finish. Each frame's time is known from the driver's time stamps
+// (CLOCK_MONOTONIC, as the keyboard's events).
+class LoopbackCapture {
+ public:
+  explicit LoopbackCapture(unsigned rate) : rate_(rate) {
+    int error =
+        snd_pcm_open(&pcm_, "hw:Loopback,1,0", SND_PCM_STREAM_CAPTURE, 0);
+    if (error == 0) {
+      snd_pcm_hw_params_t* hw;
+      snd_pcm_hw_params_alloca(&hw);
+      snd_pcm_hw_params_any(pcm_, hw);
+      snd_pcm_hw_params_set_access(pcm_, hw, SND_PCM_ACCESS_RW_INTERLEAVED);
+      snd_pcm_hw_params_set_format(pcm_, hw, SND_PCM_FORMAT_S16_LE);
+      snd_pcm_hw_params_set_channels(pcm_, hw, 1);
+      snd_pcm_hw_params_set_rate(pcm_, hw, rate, 0);
+      snd_pcm_uframes_t period = kPeriodFrames;
+      snd_pcm_hw_params_set_period_size_near(pcm_, hw, &period, nullptr);
+      snd_pcm_uframes_t buffer = kBufferFrames;
+      snd_pcm_hw_params_set_buffer_size_near(pcm_, hw, &buffer);
+      error = snd_pcm_hw_params(pcm_, hw);
+    }
+    if (error == 0) {
+      snd_pcm_sw_params_t* sw;
+      snd_pcm_sw_params_alloca(&sw);
+      snd_pcm_sw_params_current(pcm_, sw);
+      snd_pcm_sw_params_set_tstamp_mode(pcm_, sw, SND_PCM_TSTAMP_ENABLE);
+      snd_pcm_sw_params_set_tstamp_type(pcm_, sw,
+                                        SND_PCM_TSTAMP_TYPE_MONOTONIC);
+      error = snd_pcm_sw_params(pcm_, sw);
+    }
+    if (error == 0) error = snd_pcm_start(pcm_);
+    EXPECT_EQ(error, 0) << "capture: " << snd_strerror(error);
+    if (error == 0) thread_ = std::thread([this] { Run(); });
+  }
+  ~LoopbackCapture() {
+    Finish();
+    if (pcm_ != nullptr) snd_pcm_close(pcm_);
+  }
+
+  const std::vector<int16_t>& Finish() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return samples_;
+  }
+  // When frame `frame` was captured (and so played), CLOCK_MONOTONIC
+  // seconds; valid after Finish.
+  double TimeOf(size_t frame) const {
+    return origin_ + static_cast<double>(frame) / rate_;
+  }
+  int overruns() const { return overruns_; }
+
+ private:
+  static constexpr snd_pcm_uframes_t kPeriodFrames = 256;
+  static constexpr snd_pcm_uframes_t kBufferFrames = 8192;
+
+  void Run() {
+    // Ahead of zolmek and its sound thread: a late read loses frames.
+    sched_param priority = {};
+    priority.sched_priority = 50;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
+    int16_t buffer[kPeriodFrames];
+    while (!stop_) {
+      const snd_pcm_sframes_t got = snd_pcm_readi(pcm_, buffer, kPeriodFrames);
+      if (got < 0) {
+        ++overruns_;
+        snd_pcm_recover(pcm_, static_cast<int>(got), 1);
+        continue;
+      }
+      samples_.insert(samples_.end(), buffer, buffer + got);
+      // At `stamp` the driver's position was the frames read plus those
+      // waiting. The position moves in steps, after the time it stands for,
+      // so the earliest origin any stamp gives is the closest.
+      snd_pcm_uframes_t waiting = 0;
+      snd_htimestamp_t stamp;
+      if (snd_pcm_htimestamp(pcm_, &waiting, &stamp) == 0) {
+        const double origin =
+            static_cast<double>(stamp.tv_sec) + stamp.tv_nsec * 1e-9 -
+            static_cast<double>(samples_.size() + waiting) / rate_;
+        origin_ = std::min(origin_, origin);
+      }
+    }
+  }
+
+  unsigned rate_;
+  snd_pcm_t* pcm_ = nullptr;
+  std::atomic<bool> stop_{false};
+  std::vector<int16_t> samples_;
+  double origin_ = 1e300;
+  int overruns_ = 0;
+  std::thread thread_;
+};
+
+// test1.wav's samples: a canonical 16-bit mono RIFF/WAVE file, as made by
+// tools/make_key_sound.cpp.
+std::vector<int16_t> WaveSamples(const std::string& path, unsigned& rate) {
+  std::ifstream file(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(file)), {});
+  if (bytes.size() < 44) return {};
+  std::memcpy(&rate, bytes.data() + 24, 4);
+  std::vector<int16_t> samples((bytes.size() - 44) / 2);
+  std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+  return samples;
+}
+
+// Where each click begins in `captured`: a sample that stands out after at
+// least `gap` quiet ones, moved back to where the sound's own first sample
+// that stands out lies in it. One that follows the previous start within
+// the sound's length is the same click, broken by a moment of silence.
+std::vector<size_t> ClickStarts(const std::vector<int16_t>& captured,
+                                const std::vector<int16_t>& sound, size_t gap) {
+  constexpr int kLoud = 256;
+  size_t lead = 0;
+  while (lead < sound.size() && std::abs(sound[lead]) < kLoud) ++lead;
+  std::vector<size_t> starts;
+  size_t quiet = gap;
+  for (size_t i = 0; i < captured.size(); ++i) {
+    if (std::abs(captured[i]) < kLoud) {
+      ++quiet;
+      continue;
+    }
+    if (quiet >= gap && i >= lead &&
+        (starts.empty() || i - lead >= starts.back() + sound.size())) {
+      starts.push_back(i - lead);
+    }
+    quiet = 0;
+  }
+  return starts;
+}
+
+TEST_F(SystemTest, EachKeyClicksOnTheSoundCardSoonAfterItsKeystroke) {
+  const std::string sound_file = Environment("ZOLMEK_KEY_SOUND");
+  unsigned rate = 0;
+  const std::vector<int16_t> sound = WaveSamples(sound_file, rate);
+  ASSERT_FALSE(sound.empty()) << sound_file;
+  // Keys ten scan passes apart: each click (60 ms) has ended before the next.
+  std::string scenario;
+  const char keys[] = "57E.+-*/09";
+  for (int i = 0; keys[i] != '\0'; ++i) {
+    scenario += "press " + std::string(1, keys[i]) + " " +
+                std::to_string(3 + 10 * i) + "\nrelease " +
+                std::string(1, keys[i]) + " " + std::to_string(4 + 10 * i) +
+                "\n";
+  }
+  scenario += "home " + std::to_string(3 + 10 * 10);
+  LoopbackCapture capture(rate);
+  VirtualRemote remote(scenario);
+  KeyboardReader keyboard;
+  const group* audio = getgrnam("audio");
+  ASSERT_NE(audio, nullptr);
+  // SDL's ALSA backend on the loopback's playback side; "plughw" converts
+  // should the card not take the sound's own format.
+  Zolmek zolmek({kZolmekGroup, audio->gr_gid},
+                {"SDL_AUDIODRIVER=alsa", "AUDIODEV=plughw:Loopback,0,0"},
+                sound_file);
+  EXPECT_EQ(zolmek.Wait(), 0);
+  // When the emulated machine stalls for longer than SDL's buffers last,
+  // ALSA says so, once a time; nothing else may be said.
+  const std::regex underrun(
+      R"(ALSA lib pcm\.c:\d+:\(snd_pcm_recover\) underrun occurred\n)");
+  const std::string errors = zolmek.Errors();
+  const auto underruns = std::distance(
+      std::sregex_iterator(errors.begin(), errors.end(), underrun),
+      std::sregex_iterator());
+  EXPECT_EQ(std::regex_replace(errors, underrun, ""), "");
+  keyboard.Finish();
+  const std::vector<int16_t>& captured = capture.Finish();
+  EXPECT_EQ(capture.overruns(), 0);
+
+  const auto starts = ClickStarts(captured, sound, rate / 50);  // 20 ms
+  const auto presses = keyboard.PressTimes();
+  ASSERT_EQ(presses.size(), 10u);
+  ASSERT_EQ(starts.size(), presses.size()) << "one click per key";
+  std::vector<double> latencies_ms;
+  int broken = 0;
+  for (size_t k = 0; k < starts.size(); ++k) {
+    // The whole sound, sample for sample (the format is the card's own, so
+    // nothing was converted; a rounding step is allowed for), unless an
+    // underrun put silence into it.
+    ASSERT_LE(starts[k] + sound.size(), captured.size());
+    int worst = 0;
+    for (size_t i = 0; i < sound.size(); ++i) {
+      worst = std::max(worst, std::abs(captured[starts[k] + i] - sound[i]));
+    }
+    broken += worst > 1;
+    latencies_ms.push_back((capture.TimeOf(starts[k]) - presses[k]) * 1000);
+  }
+  EXPECT_LE(broken, underruns) << "clicks that are not test1.wav's";
+  std::vector<double> sorted = latencies_ms;
+  std::sort(sorted.begin(), sorted.end());
+  std::ostringstream report;
+  report.precision(1);
+  report << std::fixed << "keystroke to click, ms:";
+  for (double ms : latencies_ms) report << " " << ms;
+  report << " (median " << sorted[sorted.size() / 2] << ", max "
+         << sorted.back() << "; " << underruns << " underruns)";
+  std::printf("zolmek-vm: %s\n", report.str().c_str());
+  // The median: one click late behind a preempted emulated CPU does not
+  // make the sound late.
+  EXPECT_LE(sorted[sorted.size() / 2], 30.0) << report.str();
+  EXPECT_GE(sorted.front(), 0.0) << report.str();
+}
+
+// --- The kernel's hid-wiimote driver
+// -------------------------------------------
+
+TEST_F(SystemTest, KernelDriverBoundToTheRemote) {
+  VirtualRemote remote(
+      "press 5 3\nrelease 5 4\npress 7 6\nrelease 7 7\nhome 10",
+      /*on_terminal=*/false, {"--bluetooth"});
+  EXPECT_EQ(Command("readlink /sys/class/hidraw/" + remote.hidraw() +
+                    "/device/driver"),
+            "../../../../../bus/hid/drivers/wiimote\n");
+  // The driver asks for the remote's status, looks for an extension and
+  // then registers its input devices (buttons, accelerometer, IR), which
+  // udev's probes open and close: each open and close changes the remote's
+  // report mode. zolmek starts once that has settled, as it would on a
+  // desktop where the remote connected a while before.
+  const std::string inputs =
+      "/sys/class/hidraw/" + remote.hidraw() + "/device/input";
+  for (int i = 0; i < 2000 && Command("ls " + inputs).empty(); ++i) {
+    usleep(5000);
+  }
+  Command("udevadm settle");
+  // The driver's own reports: status requests (0x15, which zolmek never
+  // sends), its search for an extension, LED 1.
+  const auto before = remote.Reports();
+  EXPECT_NE(std::find(before.begin(), before.end(), "15 00"), before.end());
+  KeyboardReader keyboard;
+  Zolmek zolmek;
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Errors(),
+            "warning: the kernel's wiimote driver is bound to this remote and "
+            "takes the replies zolmek waits for; install "
+            "packaging/zolmek-blacklist.conf in /etc/modprobe.d, run "
+            "'modprobe -r hid_wiimote' and reconnect the remote\n");
+  EXPECT_EQ(zolmek.Output(),
+            std::string(kBannerAndUsage) + "\npress (5)\npress (7)\n");
+  EXPECT_EQ(keyboard.Finish(), Typed({KEY_5, KEY_7}));
+  EXPECT_EQ(remote.Stop(), 0) << remote.Errors();
+}
+
+}  // namespace
+}  // namespace vm
