@@ -5,7 +5,10 @@
 // The device is asked for a short buffer. A key's sound starts in the next
 // buffer the device takes, so the buffer's length is how late a click can
 // be; SDL_LoadWAV's choice (4096 frames, 186 ms at 22 050 Hz) would be
-// heard as a click after the key.
+// heard as a click after the key. On ALSA that is not all: SDL keeps two
+// such buffers in the card and a third filled and waiting to go in, so a
+// click sounds two to three buffers after its key (measured on snd-aloop in
+// the system-tier VM test: 21-37 ms with buffers of 256 frames at 22 050 Hz).
 #include <SDL2/SDL.h>
 
 #include "host/host_output.h"
@@ -14,16 +17,14 @@ static SDL_AudioDeviceID audio_device = 0;
 static Uint8* samples = nullptr;
 static Uint32 samples_size = 0;
 
-// The power of two of frames that lasts at least 8 ms at `rate`: 256 at
-// 22 050 Hz, 512 at 44 100 or 48 000 Hz (about 11 ms), short enough to be
-// heard with the key and long enough for a busy machine to keep up.
+// The buffer in whole multiples of 32 frames that lasts at most 10 ms at
+// `rate`: 192 frames at 22 050 Hz (8.7 ms), 416 at 44 100 Hz, 480 at
+// 48 000 Hz. Three of them end within 30 ms of the key. The shorter the
+// buffer, the more often a busy machine lets it run dry (SDL then plays a
+// moment of silence, and ALSA says "underrun occurred" on stderr).
 static Uint16 ShortBufferFrames(int rate) {
-  const int wanted = rate / 125;
-  Uint16 frames = 64;
-  while (frames < wanted && frames < 4096) {
-    frames = static_cast<Uint16>(frames * 2);
-  }
-  return frames;
+  const int frames = rate / 100 / 32 * 32;
+  return static_cast<Uint16>(frames < 64 ? 64 : frames > 4096 ? 4096 : frames);
 }
 
 void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
