@@ -112,8 +112,11 @@ ZolmekProcess::ZolmekProcess(const Options& options) {
   std::filesystem::create_directory(dir_);
   CopyFileA(WindowsPath(ZOLMEK_BINARY).c_str(), (dir_ + "\\zolmek.exe").c_str(),
             FALSE);
-  CopyFileA(WindowsPath(ZOLMEK_EMULATOR_DLL).c_str(),
-            (dir_ + "\\zolmek-hid.dll").c_str(), FALSE);
+  const std::string dll = options.transport_dll.empty()
+                              ? std::string(ZOLMEK_EMULATOR_DLL)
+                              : options.transport_dll;
+  CopyFileA(WindowsPath(dll).c_str(), (dir_ + "\\zolmek-hid.dll").c_str(),
+            FALSE);
   if (options.with_sound_file) {
     CopyFileA(WindowsPath(ZOLMEK_KEY_SOUND).c_str(),
               (dir_ + "\\test1.wav").c_str(), FALSE);

@@ -1,9 +1,9 @@
-// Runs the built zolmek.exe, with the emulator's zolmek-hid.dll beside it,
-// the way a user runs it from a console, and collects what it did: its
-// output, the emulator's report log, and the keystrokes it injected (seen
-// by a low-level keyboard hook). The tests themselves run under wine with a
-// console on a pseudo-terminal; the program shares that console, and its
-// keys are fed into the console's input buffer.
+// Runs the built zolmek.exe, with the emulator's zolmek-hid.dll (or the
+// real one) beside it, the way a user runs it from a console, and collects
+// what it did: its output, the emulator's report log, and the keystrokes it
+// injected (seen by a low-level keyboard hook). The tests themselves run
+// under wine with a console on a pseudo-terminal; the program shares that
+// console, and its keys are fed into the console's input buffer.
 #pragma once
 
 #include <windows.h>
@@ -36,6 +36,8 @@ class ZolmekProcess {
     std::string scenario = "";
     bool with_sound_file = false;  // the sample test1.wav in the cwd
     std::vector<ConsoleKey> keys_before_start = {};
+    // The zolmek-hid.dll put beside the program; empty: the emulator's.
+    std::string transport_dll = "";
   };
 
   explicit ZolmekProcess(const Options& options);

@@ -19,3 +19,16 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
             $<TARGET_FILE:zolmek-wine-binary-tests>)
   set_tests_properties(zolmek-wine-binary-tests PROPERTIES LABELS binary)
 endif()
+
+# zolmek.exe with the real zolmek-hid.dll, for the system-tier VM test
+# (tests/vm/system_test.cpp), which runs it under wine against
+# zolmek-remote.
+add_executable(zolmek-wine-run wine_run_zolmek.cpp binary_harness_win32.cpp)
+target_link_libraries(zolmek-wine-run PRIVATE GTest::gtest user32)
+target_include_directories(zolmek-wine-run PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(zolmek-wine-run PRIVATE
+  ZOLMEK_BINARY="$<TARGET_FILE:zolmek>"
+  ZOLMEK_EMULATOR_DLL="$<TARGET_FILE:zolmek-hid-emulator>"
+  ZOLMEK_TRANSPORT_DLL="$<TARGET_FILE:zolmek-hid>"
+  ZOLMEK_KEY_SOUND="${CMAKE_BINARY_DIR}/test1.wav")
+add_dependencies(zolmek-wine-run zolmek zolmek-hid key-sound)

@@ -54,6 +54,11 @@ std::vector<std::string> Typed(std::initializer_list<unsigned> keys);
 // at the length its id has.
 void ExpectDeclaredLengths(const std::vector<std::string>& reports);
 
+// A whole run's reports: the probe, the keypad phase's start, and the quiet
+// end (LED 1, the expander's pins released, buttons only); each at its
+// declared length.
+void ExpectStartAndQuietEnd(const std::vector<std::string>& reports);
+
 // zolmek-remote with a scenario, from the moment its hidraw node is there
 // (with the group permission) until it is stopped. On a terminal it takes
 // keys (Type); otherwise its input is /dev/null. `options` go to its

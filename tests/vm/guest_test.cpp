@@ -14,17 +14,6 @@
 namespace vm {
 namespace {
 
-void ExpectStartAndQuietEnd(const std::vector<std::string>& reports) {
-  ASSERT_GE(reports.size(), 6u);
-  EXPECT_EQ(reports[0], "12 00 31");
-  EXPECT_EQ(reports[1], "12 00 30");
-  EXPECT_EQ(reports[2], "11 F0");
-  EXPECT_EQ(reports[reports.size() - 3], "11 10");
-  EXPECT_EQ(reports[reports.size() - 2], RegisterWrite("06 01 FF FF"));
-  EXPECT_EQ(reports.back(), "12 00 30");
-  ExpectDeclaredLengths(reports);
-}
-
 // The remote's device leaves the kernel with zolmek-remote.
 void ExpectStoppedCleanly(VirtualRemote& remote) {
   EXPECT_EQ(remote.Stop(), 0) << remote.Errors();

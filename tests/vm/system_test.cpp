@@ -411,5 +411,117 @@ TEST_F(SystemTest, KernelDriverBoundToTheRemote) {
   EXPECT_EQ(remote.Stop(), 0) << remote.Errors();
 }
 
+// --- zolmek.exe under wine
+// ------------------------------------------------------
+
+// What zolmek.exe did, as tests/wine_run_zolmek.cpp writes it down.
+struct WineRun {
+  std::string status;
+  std::string output;
+  std::string errors;
+  std::string keys;
+};
+
+// zolmek-wine-run of the Windows build in `build` under wine, on a
+// pseudo-terminal (wine gives a program a console when its input is a
+// terminal). With `escape_after`, Escape is typed once that text is out.
+WineRun RunUnderWine(const std::string& build,
+                     const std::string& escape_after = "") {
+  char pattern[] = "/tmp/wine-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  std::string out = "Z:" + dir;
+  std::replace(out.begin(), out.end(), '/', '\\');
+  const std::string program = build + "/tests/zolmek-wine-run.exe";
+  PtyProcess wine(Seconds(240), Seconds(240));
+  wine.Start(dir + "/wine-stderr", [&] {
+    execlp("wine", "wine", program.c_str(), out.c_str(),
+           escape_after.empty() ? nullptr : escape_after.c_str(),
+           static_cast<char*>(nullptr));
+  });
+  EXPECT_EQ(wine.Wait(), 0) << wine.Output() << ReadFile(dir + "/wine-stderr");
+  return {ReadFile(dir + "/status"), ReadFile(dir + "/stdout"),
+          ReadFile(dir + "/stderr"), ReadFile(dir + "/keys")};
+}
+
+// The key's virtual-key code down, then up, as zolmek-wine-run lists them.
+std::string Strokes(std::initializer_list<const char*> virtual_keys) {
+  std::string lines;
+  for (const char* key : virtual_keys) {
+    lines += std::string(key) + " down\n" + key + " up\n";
+  }
+  return lines;
+}
+
+// The Windows builds to run (x86_64, and i686 where wine's 32-bit side is
+// installed), from the environment.
+std::vector<std::string> WindowsBuilds() {
+  std::istringstream list(Environment("ZOLMEK_WINDOWS_BUILDS"));
+  std::vector<std::string> builds;
+  for (std::string build; list >> build;) builds.push_back(build);
+  return builds;
+}
+
+class WineTest : public SystemTest,
+                 public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(WineTest, RealTransportDllReachesTheRemoteThroughWinesHidStack) {
+  const std::string build = GetParam();
+  {
+    SCOPED_TRACE("keys, a blank position, a dropped reply, Escape");
+    VirtualRemote remote(
+        "press 5 3\nrelease 5 4\npress 7 6\nrelease 7 7\n"
+        "press E 9\nrelease E 10\npress N 12\nrelease N 13\n"
+        "press . 15\nrelease . 16\npress r0c0 18\nrelease r0c0 19\n"
+        "lost 90\npress 9 25\n");
+    const WineRun run = RunUnderWine(build, "press (9)\n");
+    EXPECT_EQ(run.status, "0\n");
+    EXPECT_EQ(run.output, std::string(kBannerAndUsage) +
+                              "\npress (5)\npress (7)\npress (E)\npress (N)\n"
+                              "press (.)\npress ( )\npress (9)\n");
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.keys, Strokes({"35", "37", "D", "2E", "6E", "39"}));
+    ExpectStartAndQuietEnd(remote.Reports());
+  }
+  {
+    SCOPED_TRACE("Home");
+    VirtualRemote remote("press 1 3\nrelease 1 4\nhome 8");
+    const WineRun run = RunUnderWine(build);
+    EXPECT_EQ(run.status, "0\n");
+    EXPECT_EQ(run.output, std::string(kBannerAndUsage) + "\npress (1)\n");
+    EXPECT_EQ(run.keys, Strokes({"31"}));
+    ExpectStartAndQuietEnd(remote.Reports());
+  }
+  {
+    SCOPED_TRACE("no keypad");
+    VirtualRemote remote("keypad absent");
+    const WineRun run = RunUnderWine(build);
+    EXPECT_EQ(run.status, "0\n");
+    EXPECT_EQ(run.output,
+              std::string(kBannerAndUsage) + std::string(79, '.') + "\n");
+    EXPECT_EQ(run.errors, "Zolmek is not found.\n");
+    ExpectStartAndQuietEnd(remote.Reports());
+  }
+  {
+    SCOPED_TRACE("the remote goes away mid-scan");
+    VirtualRemote remote("press 3 3\nrelease 3 4\ndisconnect 40");
+    const WineRun run = RunUnderWine(build);
+    EXPECT_EQ(run.status, "0\n");
+    EXPECT_EQ(run.output, std::string(kBannerAndUsage) + "\npress (3)\n");
+    EXPECT_EQ(run.errors, "Wii-Remote connection lost.\n");
+    EXPECT_EQ(remote.Wait(), 0) << remote.Errors();
+    ExpectDeclaredLengths(remote.Reports());
+  }
+  {
+    SCOPED_TRACE("no remote");
+    const WineRun run = RunUnderWine(build);
+    EXPECT_EQ(run.status, "1\n");
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.errors, "Wii-Remote not found.\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, WineTest,
+                         ::testing::ValuesIn(WindowsBuilds()));
+
 }  // namespace
 }  // namespace vm
