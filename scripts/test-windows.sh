@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows build, made and tested here: installs the mingw-w64 -posix
-# compilers, wine and GoogleTest's sources, cross-builds zolmek for x86_64
-# (build-win64) and i686 (build-win32) with warnings as errors, runs the
-# x86_64 tests under wine (this machine cannot start 32-bit programs, even
-# under wine, so i686 is built and linked only), checks that the DLLs export
-# the five functions undecorated, and makes the zips.
+# compilers, wine (with its 32-bit side) and GoogleTest's sources,
+# cross-builds zolmek for x86_64 (build-win64) and i686 (build-win32) with
+# warnings as errors, runs the x86_64 tests under wine (this machine cannot
+# start 32-bit programs, even under wine: the i686 build runs in the VM
+# test's system tier, whose kernel can), checks that the DLLs export the
+# five functions undecorated and that the real one goes through HID.DLL and
+# SETUPAPI.DLL, and makes the zips.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -12,7 +14,7 @@ root=$(pwd)
 packages=(
   cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine wine64 googletest bsdutils
+  wine wine64 wine32:i386 googletest bsdutils
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -23,6 +25,10 @@ if [ ${#missing[@]} -ne 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
+  # wine32 is an i386 package.
+  foreign=$(dpkg --print-foreign-architectures)
+  [[ $'\n'"$foreign"$'\n' == *$'\n'i386$'\n'* ]] ||
+    $sudo dpkg --add-architecture i386
   $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
@@ -36,6 +42,10 @@ jobs=$(nproc)
 export WINEPREFIX="$root/build-win64/wineprefix"
 export WINEDEBUG=err+module,-all
 export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv=d"
+# A prefix made before wine's 32-bit side was installed has no 32-bit
+# system folder and cannot run the i686 build: it is made anew.
+[ ! -d "$WINEPREFIX/drive_c" ] || [ -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] ||
+  rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 wineserver -p
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
@@ -83,6 +93,19 @@ for arch in win64:x86_64 win32:i686; do
   done
 done
 echo "   five undecorated exports each, no mingw runtime DLLs"
+
+echo "== The real transport DLLs use the Win32 HID API"
+for arch in win64:x86_64 win32:i686; do
+  dll=build-${arch%%:*}/zolmek-hid.dll
+  imports=$("${arch##*:}-w64-mingw32-objdump" -p "$dll")
+  for dep in HID.DLL SETUPAPI.DLL; do
+    if ! grep -qi "DLL Name: $dep" <<<"$imports"; then
+      echo "$dll does not import $dep: is it the emulator?" >&2
+      exit 1
+    fi
+  done
+done
+echo "   HID.DLL and SETUPAPI.DLL"
 
 echo "== Windows zips"
 for dir in build-win64 build-win32; do
