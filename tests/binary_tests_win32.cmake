@@ -24,7 +24,8 @@ endif()
 # (tests/vm/system_test.cpp), which runs it under wine against
 # zolmek-remote.
 add_executable(zolmek-wine-run wine_run_zolmek.cpp binary_harness_win32.cpp)
-target_link_libraries(zolmek-wine-run PRIVATE GTest::gtest user32)
+target_link_libraries(zolmek-wine-run PRIVATE GTest::gtest user32 hid
+                                              setupapi)
 target_include_directories(zolmek-wine-run PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(zolmek-wine-run PRIVATE
   ZOLMEK_BINARY="$<TARGET_FILE:zolmek>"

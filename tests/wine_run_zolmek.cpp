@@ -5,27 +5,78 @@
 // into OUT_DIR: stdout, stderr, status (the exit status) and keys (each
 // injected key as "VK down" or "VK up", VK in hex).
 //
-//   zolmek-wine-run OUT_DIR [TEXT]
+//   zolmek-wine-run OUT_DIR REMOTES [TEXT]
+//
+// zolmek starts once wine lists REMOTES devices with the remote's ids (0 or
+// 1): winebus.sys takes a new hidraw node up, and drops a removed one, a
+// moment after the kernel, and a run started before that would find the
+// previous state of things.
 //
 // With TEXT, Escape is typed into the console once stdout holds TEXT: wine's
 // terminal console turns a typed ESC byte into a key without a character,
 // which _getch never reports, so the key goes into the console's input
 // buffer as Windows itself would put it there.
+#include <windows.h>
+// (windows.h first: the others build on its types)
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "tests/binary_harness_win32.h"
+#include "transport/wii_remote.h"
+
+// The HID devices wine lists with the remote's ids.
+static int RemotesListed() {
+  GUID hid;
+  HidD_GetHidGuid(&hid);
+  HDEVINFO set = SetupDiGetClassDevsA(&hid, nullptr, nullptr,
+                                      DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (set == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  SP_DEVICE_INTERFACE_DATA interface_data = {};
+  interface_data.cbSize = sizeof interface_data;
+  alignas(SP_DEVICE_INTERFACE_DETAIL_DATA_A) char bytes[1024];
+  auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(bytes);
+  for (DWORD i = 0;
+       SetupDiEnumDeviceInterfaces(set, nullptr, &hid, i, &interface_data);
+       ++i) {
+    detail->cbSize = sizeof *detail;
+    if (!SetupDiGetDeviceInterfaceDetailA(set, &interface_data, detail,
+                                          sizeof bytes, nullptr, nullptr)) {
+      continue;
+    }
+    HANDLE device =
+        CreateFileA(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (device == INVALID_HANDLE_VALUE) continue;
+    HIDD_ATTRIBUTES attributes = {};
+    attributes.Size = sizeof attributes;
+    count += HidD_GetAttributes(device, &attributes) &&
+             attributes.VendorID == kRemoteVendorId &&
+             attributes.ProductID == kRemoteProductId;
+    CloseHandle(device);
+  }
+  SetupDiDestroyDeviceInfoList(set);
+  return count;
+}
 
 static void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) return 2;
+  if (argc < 3 || argc > 4) return 2;
   const std::string out = argv[1];
+  const int remotes = std::atoi(argv[2]);
+  for (int i = 0; i < 6000 && RemotesListed() != remotes; ++i) Sleep(10);
   ZolmekProcess zolmek(
       {.with_sound_file = true, .transport_dll = ZOLMEK_TRANSPORT_DLL});
-  if (argc == 3 && zolmek.WaitForOutput(argv[2], 120000)) {
+  if (argc == 4 && zolmek.WaitForOutput(argv[3], 120000)) {
     zolmek.Type({kEscape});
   }
   const int status = zolmek.Wait(180000);

@@ -424,8 +424,9 @@ struct WineRun {
 
 // zolmek-wine-run of the Windows build in `build` under wine, on a
 // pseudo-terminal (wine gives a program a console when its input is a
-// terminal). With `escape_after`, Escape is typed once that text is out.
-WineRun RunUnderWine(const std::string& build,
+// terminal), once wine lists `remotes` remotes. With `escape_after`, Escape
+// is typed once that text is out.
+WineRun RunUnderWine(const std::string& build, int remotes = 1,
                      const std::string& escape_after = "") {
   char pattern[] = "/tmp/wine-XXXXXX";
   const std::string dir = mkdtemp(pattern);
@@ -434,7 +435,8 @@ WineRun RunUnderWine(const std::string& build,
   const std::string program = build + "/tests/zolmek-wine-run.exe";
   PtyProcess wine(Seconds(240), Seconds(240));
   wine.Start(dir + "/wine-stderr", [&] {
-    execlp("wine", "wine", program.c_str(), out.c_str(),
+    const std::string count = std::to_string(remotes);
+    execlp("wine", "wine", program.c_str(), out.c_str(), count.c_str(),
            escape_after.empty() ? nullptr : escape_after.c_str(),
            static_cast<char*>(nullptr));
   });
@@ -467,13 +469,20 @@ class WineTest : public SystemTest,
 TEST_P(WineTest, RealTransportDllReachesTheRemoteThroughWinesHidStack) {
   const std::string build = GetParam();
   {
+    // One whole run of this build first, as for the Linux build: the first
+    // run of wine's HID path under the emulated CPU is many times slower
+    // than any later one.
+    VirtualRemote remote("home 2");
+    RunUnderWine(build);
+  }
+  {
     SCOPED_TRACE("keys, a blank position, a dropped reply, Escape");
     VirtualRemote remote(
         "press 5 3\nrelease 5 4\npress 7 6\nrelease 7 7\n"
         "press E 9\nrelease E 10\npress N 12\nrelease N 13\n"
         "press . 15\nrelease . 16\npress r0c0 18\nrelease r0c0 19\n"
         "lost 90\npress 9 25\n");
-    const WineRun run = RunUnderWine(build, "press (9)\n");
+    const WineRun run = RunUnderWine(build, 1, "press (9)\n");
     EXPECT_EQ(run.status, "0\n");
     EXPECT_EQ(run.output, std::string(kBannerAndUsage) +
                               "\npress (5)\npress (7)\npress (E)\npress (N)\n"
@@ -488,6 +497,7 @@ TEST_P(WineTest, RealTransportDllReachesTheRemoteThroughWinesHidStack) {
     const WineRun run = RunUnderWine(build);
     EXPECT_EQ(run.status, "0\n");
     EXPECT_EQ(run.output, std::string(kBannerAndUsage) + "\npress (1)\n");
+    EXPECT_EQ(run.errors, "");
     EXPECT_EQ(run.keys, Strokes({"31"}));
     ExpectStartAndQuietEnd(remote.Reports());
   }
@@ -513,7 +523,7 @@ TEST_P(WineTest, RealTransportDllReachesTheRemoteThroughWinesHidStack) {
   }
   {
     SCOPED_TRACE("no remote");
-    const WineRun run = RunUnderWine(build);
+    const WineRun run = RunUnderWine(build, 0);
     EXPECT_EQ(run.status, "1\n");
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(run.errors, "Wii-Remote not found.\n");
