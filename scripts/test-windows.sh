@@ -63,7 +63,7 @@ start=$SECONDS
 (cd build-win64 && ctest --output-on-failure -j "$jobs")
 echo "   tested in $((SECONDS - start)) s"
 
-echo "== Windows i686: build (not run)"
+echo "== Windows i686: build (run in the VM test's system tier)"
 start=$SECONDS
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZOLMEK_BENCHMARKS=OFF \
