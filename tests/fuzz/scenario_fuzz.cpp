@@ -1,0 +1,95 @@
+// libFuzzer target: the emulator's scenario files, which users write. The
+// fuzzer's bytes are parsed as a scenario; one that parses then drives the
+// emulated remote through a short run as zolmek makes it (probe, detection,
+// a few scan passes, the quiet end) on a clock of its own.
+//
+// Besides the sanitizers' checks: a refused scenario names a line that is in
+// the text, and the remote never hands out an empty report, one longer than
+// a HID read takes, or an endless stream of them.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "emulator/remote_model.h"
+#include "emulator/scenario.h"
+#include "transport/wii_remote.h"
+
+namespace {
+
+using namespace zolmek_emulator;
+using std::chrono::milliseconds;
+
+constexpr uint8_t kRows[] = {0xFC, 0xFA, 0xF6, 0xEE};
+constexpr size_t kLongestRead = 256;
+constexpr int kMostReportsPerStep = 4096;
+constexpr int kScanPasses = 12;
+
+[[noreturn]] void Fail(const char* what) {
+  std::fprintf(stderr, "invariant broken: %s\n", what);
+  std::abort();
+}
+
+struct Run {
+  RemoteModel model;
+  TimePoint now = TimePoint{} + std::chrono::hours(1);
+
+  void Send(std::vector<uint8_t> report) {
+    report.resize(std::max(report.size(), RemoteOutputReportLength(report[0])));
+    model.HandleOutputReport(report, now);
+  }
+  void WriteExpander(uint8_t reg, uint8_t b0, uint8_t b1) {
+    std::vector<uint8_t> report = {0x16, 0x04, 0xE8, 0xFF, reg, 0x01, b0, b1};
+    Send(report);
+  }
+  // Moves the clock on and takes every report due by then.
+  void Pass(int ms) {
+    now += milliseconds(ms);
+    int taken = 0;
+    while (auto report = model.PopDue(now)) {
+      if (report->bytes.empty()) Fail("an empty input report");
+      if (report->bytes.size() > kLongestRead) Fail("an overlong report");
+      if (++taken > kMostReportsPerStep) Fail("reports without end");
+    }
+  }
+  void ReadRow(uint8_t pattern) {
+    WriteExpander(0x02, pattern, 0x00);
+    WriteExpander(0x02, pattern, 0x00);
+    Send({0x17, 0x04, 0xE8, 0x00, 0x00, 0x00, 0x02});
+    Pass(3);
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const ScenarioParseResult parsed = ParseScenario(text);
+  if (!parsed.ok()) {
+    const auto lines = std::count(text.begin(), text.end(), '\n') + 1;
+    if (parsed.error_line < 1 || parsed.error_line > lines ||
+        parsed.Message().empty()) {
+      Fail("a refusal that names no line of the text");
+    }
+    return 0;
+  }
+  Run run{RemoteModel(parsed.scenario)};
+  run.Send({0x12, 0x00, 0x31});
+  run.Pass(100);
+  run.Send({0x12, 0x00, 0x30});
+  run.Send({0x11, 0xF0});
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    run.WriteExpander(0x06, 0x00, 0xFF);
+    run.ReadRow(kRows[3]);
+  }
+  for (int pass = 0; pass < kScanPasses; ++pass) {
+    for (uint8_t pattern : kRows) run.ReadRow(pattern);
+  }
+  run.Send({0x11, 0x10});
+  run.WriteExpander(0x06, 0xFF, 0xFF);
+  run.Send({0x12, 0x00, 0x30});
+  run.Pass(50);
+  return 0;
+}
