@@ -28,17 +28,27 @@ static int32_t ReadInputReport(int32_t timeout_ms) {
 
 static bool IsButtonReport(uint8_t id) { return id == 0x30 || id == 0x31; }
 
-static void TakeButtons() {
+// The bytes a report must reach to be read at all: the transport writes only
+// the report's own bytes, and the rest of InputReportBuffer still holds an
+// earlier report's. Button bytes end at 2, a 0x31 report's accelerometer at
+// 5, a register answer's first two data bytes at 7.
+constexpr int32_t kButtonsEnd = 3;
+constexpr int32_t kAccelEnd = 6;
+constexpr int32_t kAnswerDataEnd = 8;
+
+static void TakeButtons(int32_t length) {
+  if (length < kButtonsEnd) return;
   remote_state.button_byte_1 = InputReportBuffer[1];
   remote_state.button_byte_2 = InputReportBuffer[2];
 }
 
 void PollRemote(int32_t timeout_ms) {
-  if (ReadInputReport(timeout_ms) <= 0) return;
+  const int32_t length = ReadInputReport(timeout_ms);
+  if (length <= 0) return;
   const uint8_t id = InputReportBuffer[0];
   if (!IsButtonReport(id)) return;
-  TakeButtons();
-  if (id == 0x31) {
+  TakeButtons(length);
+  if (id == 0x31 && length >= kAccelEnd) {
     remote_state.accel_x = InputReportBuffer[3];
     remote_state.accel_y = InputReportBuffer[4];
     remote_state.accel_z = InputReportBuffer[5];
@@ -75,10 +85,11 @@ bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
     }
     const uint8_t id = InputReportBuffer[0];
     if (IsButtonReport(id)) {
-      TakeButtons();  // not the accelerometer: only the probe wants that
+      TakeButtons(length);  // not the accelerometer: only the probe wants it
       continue;
     }
     if (id != 0x21) continue;  // write acknowledgements and the like
+    if (length < kAnswerDataEnd) continue;  // cut short: not an answer
     // Bytes 4-5 are the low half of the address read. Ours is register 0;
     // anything else answers a read someone else made (e.g. a kernel driver).
     if (InputReportBuffer[4] != 0x00 || InputReportBuffer[5] != 0x00) continue;

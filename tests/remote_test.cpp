@@ -105,6 +105,30 @@ TEST_F(InputReportTest, AnswersToOtherReadsAreNotTakenForOurs) {
   EXPECT_EQ(second, 0xDF);
 }
 
+// A report cut short leaves the rest of the buffer as an earlier report
+// left it: a Home bit, an accelerometer byte, an answer there are not its.
+TEST_F(InputReportTest, ShortReportsTakeNoBytesTheyDidNotBring) {
+  OpenRemote("silent");
+  std::vector<uint8_t> other(22, 0x00);
+  other[0] = 0x3D;
+  other[2] = 0x80;  // where a button report has the Home bit
+  other[3] = 0x90;  // accelerometer X; a register answer's error code
+  other[6] = 0xFC;
+  zolmek_emulator::InjectReport(other);
+  zolmek_emulator::InjectReport({0x31, 0x00});
+  PollRemote(100);
+  PollRemote(100);
+  EXPECT_EQ(remote_state.button_byte_2, 0x00);
+  EXPECT_EQ(remote_state.accel_x, 0x00);
+  other[3] = 0x10;
+  other[7] = 0xF7;  // a closed switch
+  zolmek_emulator::InjectReport(other);
+  zolmek_emulator::InjectReport({0x21, 0x00, 0x00, 0x10});
+  zolmek_emulator::InjectReport(Reply(0x10, 0xFC, 0xFF));
+  EXPECT_TRUE(AwaitReadReply(0xFC, first, second));
+  EXPECT_EQ(second, 0xFF);
+}
+
 TEST_F(InputReportTest, UnansweredReadGivesUpAsNoKey) {
   OpenRemote("silent");
   const auto start = Clock::now();
