@@ -2,6 +2,7 @@
 // uses them.
 #include <gtest/gtest.h>
 
+#include "transport/report_descriptor.h"
 #include "transport/wii_remote.h"
 
 TEST(RemoteReportsTest, OutputLengthsOfTheReportsZolmekSends) {
@@ -52,4 +53,26 @@ TEST(RemoteReportsTest, InputLengthComesFromTheIdNotFromTheRead) {
     EXPECT_EQ(RemoteInputReportLength(c.id, c.received), c.length)
         << std::hex << int(c.id) << std::dec << " of " << c.received;
   }
+}
+
+// Report Size and Count are 32-bit: a report declared at 2^32 bits or more
+// must not wrap round to a short length; it gets the longest length there is,
+// which the transport refuses to send.
+TEST(ReportDescriptorTest, HugeReportsAreNotShortened) {
+  const uint8_t descriptor[] = {
+      0x85, 0x16,                    // Report ID 0x16
+      0x77, 0x08, 0x00, 0x00, 0x00,  // Report Size 8
+      0x97, 0x00, 0x00, 0x00, 0x20,  // Report Count 2^29
+      0x91, 0x02,                    // Output
+      0x91, 0x02,                    // and again: 2^33 bits in all
+      0x85, 0x17,                    // Report ID 0x17
+      0x77, 0x00, 0x00, 0x01, 0x00,  // Report Size 2^16
+      0x97, 0x00, 0x00, 0x01, 0x00,  // Report Count 2^16
+      0x91, 0x02,                    // Output: 2^32 bits
+  };
+  uint16_t lengths[256];
+  ASSERT_EQ(ParseOutputReportLengths(descriptor, sizeof descriptor, lengths),
+            2);
+  EXPECT_EQ(lengths[0x16], 0xFFFF);
+  EXPECT_EQ(lengths[0x17], 0xFFFF);
 }

@@ -2,9 +2,15 @@
 
 #include <string.h>
 
+// Report Size and Report Count are 32-bit each, so one main item may declare
+// up to 2^64 bits. A report's bits are summed in 64 bits and held at this
+// ceiling, past the longest length the parser gives (0xFFFF bytes), so that
+// no sum wraps round to a short length.
+constexpr uint64_t kBitsCeiling = (uint64_t{0xFFFF} + 1) * 8;
+
 int ParseOutputReportLengths(const uint8_t* descriptor, size_t size,
                              uint16_t lengths[256]) {
-  uint32_t bits[256];
+  uint64_t bits[256];
   memset(bits, 0, sizeof bits);
   bool declared[256] = {};
   uint32_t report_size = 0;
@@ -53,10 +59,14 @@ int ParseOutputReportLengths(const uint8_t* descriptor, size_t size,
         report_count = stack[depth].count;
         report_id = stack[depth].id;
         break;
-      case 0x90:  // Output (main item)
-        bits[report_id] += report_size * report_count;
+      case 0x90: {  // Output (main item)
+        const uint64_t item = uint64_t{report_size} * report_count;
+        const uint64_t sum =
+            bits[report_id] + (item < kBitsCeiling ? item : kBitsCeiling);
+        bits[report_id] = sum < kBitsCeiling ? sum : kBitsCeiling;
         declared[report_id] = true;
         break;
+      }
       default:
         break;
     }
@@ -68,7 +78,7 @@ int ParseOutputReportLengths(const uint8_t* descriptor, size_t size,
     lengths[id] = 0;
     if (!declared[id]) continue;
     // hidapi always takes the report id first, 0 for a device without ids.
-    const uint32_t bytes = (bits[id] + 7) / 8 + 1;
+    const uint64_t bytes = (bits[id] + 7) / 8 + 1;
     lengths[id] = static_cast<uint16_t>(bytes > 0xFFFF ? 0xFFFF : bytes);
     ++found;
   }
