@@ -13,6 +13,12 @@
 
 #include "host/host_output.h"
 
+// The lowest sample rate played. The device runs in buffers of at least 64
+// frames, and closing it waits for the buffer in hand: at 1 Hz that takes
+// minutes, and the run could not end. No key sound is made below telephone
+// quality (8000 Hz); an image under 4000 Hz is refused like an unreadable one.
+constexpr int kLowestSampleRate = 4000;
+
 static SDL_AudioDeviceID audio_device = 0;
 static Uint8* samples = nullptr;
 static Uint32 samples_size = 0;
@@ -41,12 +47,14 @@ void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return;
   }
-  spec.callback = nullptr;  // queued audio
-  spec.samples = ShortBufferFrames(spec.freq);
-  // The driver may grant another buffer length; anything else it cannot do
-  // SDL converts.
-  audio_device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr,
-                                     SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+  if (spec.freq >= kLowestSampleRate) {
+    spec.callback = nullptr;  // queued audio
+    spec.samples = ShortBufferFrames(spec.freq);
+    // The driver may grant another buffer length; anything else it cannot do
+    // SDL converts.
+    audio_device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr,
+                                       SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+  }
   if (audio_device == 0) {
     SDL_FreeWAV(samples);
     samples = nullptr;
