@@ -254,7 +254,18 @@ ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL CloseHidHandle(HidHandle h) {
   Device& d = TheDevice();
   {
     std::lock_guard lock(d.mutex);
-    if (d.open_handles.erase(h) == 0) return -1;
+    // Said out loud: a program that closes its handle twice, or one it
+    // never had, shows on stderr, which the tests compare.
+    if (d.open_handles.erase(h) == 0) {
+      std::fprintf(stderr, "zolmek emulator: CloseHidHandle(%d): not open\n",
+                   static_cast<int>(h));
+      return -1;
+    }
+    // A hostile remote says what it sent, once the program is done with it.
+    if (d.model.scenario().garbage) {
+      std::fprintf(stderr, "zolmek emulator: %s\n",
+                   d.model.GarbageSummary(Clock::now()).c_str());
+    }
   }
   d.changed.notify_all();
   return 0;

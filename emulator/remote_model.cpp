@@ -31,6 +31,82 @@ constexpr uint8_t kForeignAddressLow = 0x20;
 
 std::chrono::milliseconds Ms(int ms) { return std::chrono::milliseconds(ms); }
 
+// --- Garbage -----------------------------------------------------------------
+
+// Reproducible random numbers (splitmix64): a tick's or a request's garbage
+// depends on the seed, the kind and its own number, never on timing.
+class Noise {
+ public:
+  enum Kind : uint64_t { kTick = 1, kAnswer = 2 };
+  Noise(uint64_t seed, Kind kind, uint64_t number)
+      : state_(Mix(Mix(seed * 4 + kind) + number)) {}
+  uint32_t Next() {
+    state_ += 0x9E3779B97F4A7C15u;
+    return static_cast<uint32_t>(Mix(state_) >> 32);
+  }
+  int Below(int n) {
+    return static_cast<int>(Next() % static_cast<uint32_t>(n));
+  }
+  uint8_t Byte() { return static_cast<uint8_t>(Next()); }
+
+ private:
+  static uint64_t Mix(uint64_t z) {
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+  }
+  uint64_t state_;
+};
+
+// The ids the remote sends (transport/wii_remote.h has their lengths).
+constexpr uint8_t kRemoteInputIds[] = {0x20, 0x21, 0x22, 0x30, 0x31,
+                                       0x32, 0x33, 0x34, 0x35, 0x36,
+                                       0x37, 0x3D, 0x3E, 0x3F};
+constexpr size_t kLongestGarbage = 256;  // what a HID read takes at most
+constexpr int kMostTicksKept = static_cast<int>(kMaxArrivedReports);
+
+// Random bytes of a random length under `id`: half of the time the id's
+// own length (22 for an id the remote does not send), else any from 1 to
+// 256, often short. The remote's reports (ids 0x20-0x3F) carry its true
+// button bytes.
+std::vector<uint8_t> RandomReport(Noise& noise, uint8_t id,
+                                  const std::array<uint8_t, 2>& buttons) {
+  const size_t own_length = RemoteInputReportLength(id);
+  size_t length = own_length != 0 ? own_length : 22;
+  switch (noise.Below(4)) {
+    case 0:
+      length = 1 + static_cast<size_t>(noise.Below(kLongestGarbage));
+      break;
+    case 1:
+      length = 1 + static_cast<size_t>(noise.Below(8));
+      break;
+    default:
+      break;
+  }
+  std::vector<uint8_t> report(length);
+  for (uint8_t& byte : report) byte = noise.Byte();
+  report[0] = id;
+  if (id >= 0x20 && id <= 0x3F) {
+    for (size_t i = 1; i < 3 && i < length; ++i) report[i] = buttons[i - 1];
+  }
+  return report;
+}
+
+// A register answer that answers nothing: random size and error code (7
+// one time in four), address 00 00 (ours) half of the time, random data.
+std::vector<uint8_t> GarbageAnswer(Noise& noise,
+                                   const std::array<uint8_t, 2>& buttons) {
+  std::vector<uint8_t> answer = RandomReport(noise, kReadReplyReport, buttons);
+  if (answer.size() > 3 && noise.Below(4) == 0) {
+    answer[3] = static_cast<uint8_t>((answer[3] & 0xF0) | kErrorNoDevice);
+  }
+  if (answer.size() > 5 && noise.Below(2) == 0) {
+    answer[4] = 0x00;
+    answer[5] = 0x00;
+  }
+  return answer;
+}
+
 }  // namespace
 
 std::string FormatReport(std::span<const uint8_t> bytes) {
@@ -63,6 +139,7 @@ size_t RemoteModel::HandleOutputReport(std::span<const uint8_t> report,
 
   // Stream reports due so far carry the state from before this report.
   AdvanceStream(now);
+  AdvanceGarbage(now);
   switch (report[0]) {
     case kLedReport:
       leds_ = report[1];
@@ -92,10 +169,12 @@ void RemoteModel::Inject(std::vector<uint8_t> bytes, TimePoint due) {
 
 std::optional<InputReport> RemoteModel::PopDue(TimePoint now) {
   AdvanceStream(now);
+  AdvanceGarbage(now);
   TrimArrived(now);
   if (queue_.empty() || queue_.front().due > now) return std::nullopt;
   InputReport report = std::move(queue_.front());
   queue_.pop_front();
+  if (garbage_since_) ++reports_since_garbage_;
   return report;
 }
 
@@ -109,6 +188,9 @@ std::optional<TimePoint> RemoteModel::NextEventTime() const {
       (!gone_at_ || *next_stream_report_ <= *gone_at_)) {
     consider(*next_stream_report_);
   }
+  if (next_garbage_ && (!gone_at_ || *next_garbage_ <= *gone_at_)) {
+    consider(*next_garbage_);
+  }
   if (gone_at_) consider(*gone_at_);
   return next;
 }
@@ -119,6 +201,7 @@ bool RemoteModel::IsGone(TimePoint now) const {
 
 void RemoteModel::DiscardArrived(TimePoint now) {
   AdvanceStream(now);
+  AdvanceGarbage(now);
   while (!queue_.empty() && queue_.front().due <= now) queue_.pop_front();
 }
 
@@ -259,6 +342,11 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
     ++passes_;
     if (passes_ == 1) first_scan_read_ = now;
     ApplyPassEvents(passes_, now + Ms(scenario_.latency_ms));
+    if (scenario_.garbage && !scenario_.silent && !garbage_since_ &&
+        passes_ >= scenario_.garbage->from_pass) {
+      garbage_since_ = now;
+      next_garbage_ = now;
+    }
   }
 
   TimePoint due = now + Ms(scenario_.latency_ms);
@@ -274,7 +362,9 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
         [request](const CountRange& r) { return r.Contains(request); });
   };
 
-  if (!scenario_.silent) {
+  if (garbage_since_) {
+    AnswerWithGarbage(request, due);
+  } else if (!scenario_.silent) {
     if (matches(scenario_.foreign)) {
       const uint8_t data[] = {PortALevel(), 0x00};
       Schedule(ReadReply(size_code, 0, 0x00, kForeignAddressLow, data), due);
@@ -298,6 +388,76 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
     gone_at_ = due;
     while (!queue_.empty() && queue_.back().due > due) queue_.pop_back();
   }
+}
+
+void RemoteModel::AnswerWithGarbage(int request, TimePoint due) {
+  // Nothing one time in four, else one answer or a burst of two to four,
+  // each up to 4 ms late.
+  Noise noise(scenario_.garbage->seed, Noise::kAnswer,
+              static_cast<uint64_t>(request));
+  const int pick = noise.Below(4);
+  const int answers = pick == 3 ? 2 + noise.Below(3) : pick == 0 ? 0 : 1;
+  for (int i = 0; i < answers; ++i) {
+    Schedule(GarbageAnswer(noise, buttons_), due + Ms(noise.Below(5)));
+  }
+}
+
+void RemoteModel::AdvanceGarbage(TimePoint now) {
+  if (!next_garbage_) return;
+  TimePoint limit = now;
+  if (gone_at_ && *gone_at_ < limit) limit = *gone_at_;
+  if (*next_garbage_ > limit) return;
+  // Only the newest reports would survive the buffer limit anyway.
+  const auto behind = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          limit - *next_garbage_)
+                          .count();
+  if (behind > kMostTicksKept) {
+    const int64_t skipped = behind - kMostTicksKept;
+    *next_garbage_ += std::chrono::milliseconds(skipped);
+    garbage_tick_ += static_cast<uint64_t>(skipped);
+  }
+  while (*next_garbage_ <= limit) {
+    Noise noise(scenario_.garbage->seed, Noise::kTick, garbage_tick_);
+    // One tick in 32 a burst of 8 to 24 answers, else one report of any id
+    // (half of the time one of the remote's). A tick of n reports is n ms
+    // long: at most 1000 reports a second.
+    int sent = 1;
+    if (noise.Below(32) == 0) {
+      sent = 8 + noise.Below(17);
+      for (int i = 0; i < sent; ++i) {
+        Schedule(GarbageAnswer(noise, buttons_), *next_garbage_);
+      }
+    } else if (noise.Below(2) == 0) {
+      const uint8_t id = kRemoteInputIds[noise.Below(
+          static_cast<int>(std::size(kRemoteInputIds)))];
+      Schedule(RandomReport(noise, id, buttons_), *next_garbage_);
+    } else {
+      Schedule(RandomReport(noise, noise.Byte(), buttons_), *next_garbage_);
+    }
+    garbage_tick_ += static_cast<uint64_t>(sent);
+    *next_garbage_ += Ms(sent);
+  }
+}
+
+std::string RemoteModel::GarbageSummary(TimePoint now) const {
+  if (!scenario_.garbage) return "";
+  char text[160];
+  const int pass = scenario_.garbage->from_pass;
+  const auto seed = static_cast<unsigned long long>(scenario_.garbage->seed);
+  if (!garbage_since_) {
+    std::snprintf(text, sizeof text,
+                  "garbage from scan pass %d (seed %llu): never began", pass,
+                  seed);
+  } else {
+    const std::chrono::duration<double> lasted = now - *garbage_since_;
+    std::snprintf(text, sizeof text,
+                  "garbage from scan pass %d (seed %llu): %llu reports in "
+                  "%.1f s",
+                  pass, seed,
+                  static_cast<unsigned long long>(reports_since_garbage_),
+                  lasted.count());
+  }
+  return text;
 }
 
 void RemoteModel::ApplyPassEvents(int pass, TimePoint due) {

@@ -91,6 +91,22 @@ class RemoteModel {
   // The time of the read request that began pass 1.
   std::optional<TimePoint> first_scan_read() const { return first_scan_read_; }
 
+  // --- The hostile remote (scenario line `garbage PASS SEED`) ----------
+  // From the read request that begins scan pass PASS on, every read request
+  // is answered by garbage or not at all, and between them come reports
+  // nobody asked for, one a millisecond on average: any id, any length up to
+  // 256 bytes, now and then a burst of 0x21 answers with random addresses and
+  // error codes. What each tick and each request gets follows from the seed
+  // and its own number alone, so a run can be replayed. The button bytes of
+  // the remote's own report ids stay true: the garbage never presses Home.
+  //
+  // When the garbage began, and how many reports were handed out since.
+  std::optional<TimePoint> garbage_since() const { return garbage_since_; }
+  uint64_t reports_since_garbage() const { return reports_since_garbage_; }
+  // "garbage from scan pass 5 (seed 7): 60345 reports in 60.0 s", or
+  // "... never began", for a front end to say as it ends.
+  std::string GarbageSummary(TimePoint now) const;
+
  private:
   void Schedule(std::vector<uint8_t> bytes, TimePoint due);
   void AdvanceStream(TimePoint now);
@@ -105,6 +121,8 @@ class RemoteModel {
                                  uint8_t address_high, uint8_t address_low,
                                  std::span<const uint8_t> data) const;
   std::vector<uint8_t> StreamReport(bool first) const;
+  void AdvanceGarbage(TimePoint now);
+  void AnswerWithGarbage(int request, TimePoint due);
 
   Scenario scenario_;
   std::array<uint8_t, 8> registers_{};
@@ -122,6 +140,11 @@ class RemoteModel {
   // report is the first one after the mode switch.
   std::optional<TimePoint> next_stream_report_;
   bool next_stream_report_is_first_ = false;
+  // The hostile remote: when it began, its next tick and that tick's number.
+  std::optional<TimePoint> garbage_since_;
+  std::optional<TimePoint> next_garbage_;
+  uint64_t garbage_tick_ = 0;
+  uint64_t reports_since_garbage_ = 0;
 };
 
 }  // namespace zolmek_emulator

@@ -152,6 +152,10 @@ void ParseDirective(const std::vector<std::string>& words, Scenario& s) {
   } else if (word == "disconnect") {
     ExpectArguments(words, 1);
     s.disconnect_after = ParseCount(words[1]);
+  } else if (word == "garbage") {
+    ExpectArguments(words, 2);
+    s.garbage = Garbage{ParseCount(words[1]),
+                        static_cast<uint64_t>(ParseNumber(words[2]))};
   } else if (word == "press" || word == "release") {
     ExpectArguments(words, 2);
     const int position = ParseKey(words[1]);

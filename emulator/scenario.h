@@ -46,6 +46,14 @@ struct LateReply {
   int delay_ms = 0;
 };
 
+// A remote that turns hostile: from scan pass `from_pass` on it answers
+// every read request with garbage and sends unasked-for reports, all drawn
+// from `seed` (see RemoteModel).
+struct Garbage {
+  int from_pass = 0;
+  uint64_t seed = 0;
+};
+
 struct Scenario {
   bool no_remote = false;  // OpenHidHandle finds nothing
   bool silent = false;     // no input report is ever sent
@@ -62,7 +70,8 @@ struct Scenario {
   std::vector<LateReply> late;
   std::vector<CountRange> foreign;
   std::optional<int> disconnect_after;  // request whose answer is the last
-  std::vector<PassEvent> events;        // in file order
+  std::optional<Garbage> garbage;
+  std::vector<PassEvent> events;  // in file order
 };
 
 // Outcome of ParseScenario: the scenario, or the first error and its line.

@@ -6,6 +6,8 @@
 #include <termios.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -194,4 +196,40 @@ TEST(BinaryTest, KeySoundReachesTheAudioDeviceByteForByte) {
       << "the device got " << played.size() << " bytes";
   // Played once: one key, one sound.
   EXPECT_EQ(played.find(samples, played.find(samples) + 1), std::string::npos);
+}
+
+// A remote that turns hostile at the fifth scan pass (the emulator's
+// `garbage`): zolmek reads through the garbage until Escape, which still ends
+// the run with the terminal given back, the remote quieted and its handle
+// closed once (the emulator says so in one line when it is closed).
+// ZOLMEK_HOSTILE_SECONDS sets how long the garbage lasts (5 s); the figures
+// go to the test's output.
+TEST(BinaryTest, HostileRemoteIsReadThroughUntilEscape) {
+  const char* seconds_set = std::getenv("ZOLMEK_HOSTILE_SECONDS");
+  const int seconds = seconds_set != nullptr ? std::atoi(seconds_set) : 5;
+  ZolmekProcess zolmek({.scenario = "garbage 5 20240611",
+                        .with_sound_file = true,
+                        // The shim is preloaded ahead of a sanitized build's
+                        // runtime; that order is fine here.
+                        .env = {{"ASAN_OPTIONS", "verify_asan_link_order=0"}}});
+  zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  // Not ended by the garbage: still running, not a zombie waiting for us.
+  const std::string stat =
+      ReadFile("/proc/" + std::to_string(zolmek.Pid()) + "/stat");
+  EXPECT_NE(stat.substr(stat.rfind(')') + 2, 1), "Z") << stat;
+  const auto typed = std::chrono::steady_clock::now();
+  zolmek.Type("\x1b");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  const std::chrono::duration<double, std::milli> answered =
+      std::chrono::steady_clock::now() - typed;
+  EXPECT_TRUE(TerminalBecomes(zolmek, true));
+  ExpectQuieted(zolmek.Reports());
+  EXPECT_EQ(zolmek.Output().rfind(std::string(kBannerAndUsage) + "\n", 0), 0u);
+  const std::string errors = zolmek.Errors();
+  const std::string said = "zolmek emulator: garbage from scan pass 5 (seed ";
+  EXPECT_EQ(errors.rfind(said, 0), 0u) << errors;
+  EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+  std::printf("%s; Escape answered in %.0f ms\n",
+              errors.substr(0, errors.find('\n')).c_str(), answered.count());
 }

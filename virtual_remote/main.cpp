@@ -317,6 +317,10 @@ int Run(const Options& options) {
   remote.Destroy();
   close(uhid);
   if (log != nullptr) std::fclose(log);
+  if (model.scenario().garbage) {
+    std::fprintf(stderr, "zolmek-remote: %s\n",
+                 model.GarbageSummary(Clock::now()).c_str());
+  }
   return status;
 }
 
