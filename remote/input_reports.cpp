@@ -75,6 +75,10 @@ bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second) {
         std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
             .count();
     if (left <= 0) return false;  // unanswered
+    // Past its first slice a wait is long even when no read came back
+    // empty: a remote that keeps sending other reports must not keep the
+    // console unread until the deadline.
+    if (left <= kReadReplyTimeoutMs - kQuitCheckSliceMs) waited_long = true;
     const int32_t slice = static_cast<int32_t>(
         left < kQuitCheckSliceMs ? left : kQuitCheckSliceMs);
     const int32_t length = ReadInputReport(slice);

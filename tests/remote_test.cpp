@@ -147,6 +147,18 @@ TEST_F(InputReportTest, EscapeEndsAWaitForAnAnswerThatDoesNotCome) {
   EXPECT_EQ(second, 0xFF);
 }
 
+// Reports that are no answer, one a millisecond for longer than the wait:
+// no read comes back empty, and still the console is looked at.
+TEST_F(InputReportTest, EscapeEndsAWaitThatOtherReportsKeepBusy) {
+  OpenRemote("silent");
+  for (int ms = 0; ms < 2 * kReadReplyTimeoutMs; ++ms) {
+    zolmek_emulator::InjectReport({0x22, 0x00, 0x00, 0x16, 0x00}, ms);
+  }
+  fake::console = fake::ConsoleKeys({kEscapeKey});
+  EXPECT_FALSE(AwaitReadReply(0xFC, first, second));
+  EXPECT_TRUE(stop_requested);
+}
+
 TEST_F(InputReportTest, FailedReadMarksTheRemoteLost) {
   OpenRemote("silent");
   CloseHidHandle(remote_handle);
