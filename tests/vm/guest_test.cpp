@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <sstream>
 
 #include "tests/vm/guest_harness.h"
@@ -120,6 +122,37 @@ TEST_F(VmTest, InteractiveRemoteTakesKeysFromItsTerminal) {
   EXPECT_NE(remote.Errors().find(" a b + c E d\n"), std::string::npos)
       << "no keypad layout in the help:\n"
       << remote.Errors();
+}
+
+// A remote that turns hostile at the fifth scan pass (scenario `garbage`):
+// through the kernel only the ids its descriptor declares arrive, at any
+// length. zolmek reads through the garbage until Home, pressed on the
+// remote's terminal; the figures go to the test's output.
+TEST_F(VmTest, HostileRemoteIsReadThroughUntilHome) {
+  VirtualRemote remote("garbage 5 20240611", /*on_terminal=*/true);
+  Zolmek zolmek;
+  zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");  // scanning
+  sleep(5);
+  // Not ended by the garbage: still running, not a zombie waiting for us.
+  const std::string stat =
+      ReadFile("/proc/" + std::to_string(zolmek.Pid()) + "/stat");
+  EXPECT_NE(stat.substr(stat.rfind(')') + 2, 1), "Z") << stat;
+  const auto pressed = std::chrono::steady_clock::now();
+  remote.Type("h");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  const std::chrono::duration<double, std::milli> answered =
+      std::chrono::steady_clock::now() - pressed;
+  EXPECT_EQ(zolmek.Errors(), "");
+  ExpectStartAndQuietEnd(remote.Reports());
+  remote.Type("q");
+  EXPECT_EQ(remote.Wait(), 0) << remote.Errors();
+  EXPECT_TRUE(HidrawNodesOf("0003:057E:0306.").empty());
+  const std::string errors = remote.Errors();
+  const auto said = errors.find("zolmek-remote: garbage from scan pass 5 (");
+  ASSERT_NE(said, std::string::npos) << errors;
+  std::printf("%s; Home answered in %.0f ms\n",
+              errors.substr(said, errors.find('\n', said) - said).c_str(),
+              answered.count());
 }
 
 TEST_F(VmTest, NoRemoteAtAllOrNoPermissionForIt) {
