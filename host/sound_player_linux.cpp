@@ -33,6 +33,31 @@ static Uint16 ShortBufferFrames(int rate) {
   return static_cast<Uint16>(frames < 64 ? 64 : frames > 4096 ? 4096 : frames);
 }
 
+// Whether the audio driver plays buffers of any length. SDL (2.26) rounds
+// the buffer of a driver that plays only powers of two up to one, but keeps
+// the byte size worked out for the length asked: its audio thread then
+// writes each rounded buffer into the shorter one and corrupts the heap (a
+// crash when the device is closed, with SDL's dummy driver after one key).
+// ALSA, PulseAudio and PipeWire take any length; every other driver is
+// asked for the power of two SDL would make of the length anyway.
+static const char* const kAnyLengthDrivers[] = {"alsa", "pulseaudio",
+                                                "pipewire"};
+
+static bool PlaysAnyBufferLength() {
+  const char* driver = SDL_GetCurrentAudioDriver();
+  if (driver == nullptr) return false;
+  for (const char* any : kAnyLengthDrivers) {
+    if (SDL_strcmp(driver, any) == 0) return true;
+  }
+  return false;
+}
+
+static Uint16 PowerOfTwoAtLeast(Uint16 frames) {
+  Uint16 power = 1;
+  while (power < frames) power = static_cast<Uint16>(power * 2);
+  return power;
+}
+
 void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
   // SDL sets SIGINT/SIGTERM handlers of its own when its event subsystem
   // starts. The console takes those signals on a thread of its own, with
@@ -50,6 +75,7 @@ void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
   if (spec.freq >= kLowestSampleRate) {
     spec.callback = nullptr;  // queued audio
     spec.samples = ShortBufferFrames(spec.freq);
+    if (!PlaysAnyBufferLength()) spec.samples = PowerOfTwoAtLeast(spec.samples);
     // The driver may grant another buffer length; anything else it cannot do
     // SDL converts.
     audio_device = SDL_OpenAudioDevice(nullptr, 0, &spec, nullptr,
