@@ -134,9 +134,31 @@ void GrantToZolmekGroup(const std::string& path) {
 
 // --- VirtualRemote ------------------------------------------------------
 
+// The names in the next batch of events of an inotify descriptor, waiting
+// at most `timeout_ms` for it; none when nothing came.
+static std::vector<std::string> InotifyNames(int watch, int timeout_ms) {
+  std::vector<std::string> names;
+  pollfd ready = {watch, POLLIN, 0};
+  if (poll(&ready, 1, timeout_ms) <= 0) return names;
+  alignas(inotify_event) char buffer[4096];
+  const ssize_t got = read(watch, buffer, sizeof buffer);
+  for (ssize_t at = 0; got > 0 && at < got;) {
+    const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+    at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    if (event->len > 0) names.push_back(event->name);
+  }
+  return names;
+}
+
 VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal,
                              const std::vector<std::string>& options)
     : dir_(MakeDir("remote")) {
+  // devtmpfs makes a node and then sets its owner and mode (an IN_ATTRIB):
+  // a chmod in between would be undone. Watched from before the device is
+  // made, so that moment cannot be missed.
+  const int made = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  EXPECT_GE(inotify_add_watch(made, "/dev", IN_ATTRIB), 0)
+      << std::strerror(errno);
   std::string prefix = kRemoteHidPrefix;
   for (const std::string& option : options) {
     if (option == "--bluetooth") prefix.replace(0, 4, "0005");
@@ -172,17 +194,26 @@ VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal,
   if (nodes.size() != 1) {
     ADD_FAILURE() << "expected one hidraw node for the remote, found "
                   << nodes.size() << "; zolmek-remote said: " << Errors();
+    close(made);
     return;
   }
   hidraw_ = nodes[0];
   const std::string node = "/dev/" + hidraw_;
   if (UdevRuns()) {
+    close(made);
     // udevd has made the node and applied the rules (and a kernel driver
     // has bound the device) once its queue is empty.
     Command("udevadm settle");
     return;
   }
-  while (access(node.c_str(), F_OK) != 0 && Clock::now() < end) usleep(2000);
+  bool finished = false;
+  while (!finished && Clock::now() < end) {
+    for (const std::string& name : InotifyNames(made, 100)) {
+      finished = finished || name == hidraw_;
+    }
+  }
+  close(made);
+  EXPECT_TRUE(finished) << "devtmpfs did not finish " << node;
   GrantToZolmekGroup(node);
 }
 
@@ -246,20 +277,13 @@ static int OpenIfKeyboard(const std::string& node) {
 void KeyboardReader::Run() {
   int fd = -1;
   while (fd < 0 && !stop_) {
-    pollfd watch = {watch_, POLLIN, 0};
-    if (poll(&watch, 1, 50) <= 0) continue;  // 50 ms: looks at stop_
-    alignas(inotify_event) char buffer[4096];
-    const ssize_t got = read(watch_, buffer, sizeof buffer);
-    for (ssize_t at = 0; got > 0 && at < got && fd < 0;) {
-      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-      if (event->len > 0 && std::strncmp(event->name, "event", 5) == 0) {
-        const std::string node = std::string("/dev/input/") + event->name;
-        fd = OpenIfKeyboard(node);
-        if (fd >= 0) {
-          std::lock_guard lock(mutex_);
-          node_ = node;
-        }
+    for (const std::string& name : InotifyNames(watch_, 50)) {  // sees stop_
+      if (fd >= 0 || name.rfind("event", 0) != 0) continue;
+      const std::string node = "/dev/input/" + name;
+      fd = OpenIfKeyboard(node);
+      if (fd >= 0) {
+        std::lock_guard lock(mutex_);
+        node_ = node;
       }
     }
   }
