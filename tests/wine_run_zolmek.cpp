@@ -73,7 +73,16 @@ int main(int argc, char** argv) {
   if (argc < 3 || argc > 4) return 2;
   const std::string out = argv[1];
   const int remotes = std::atoi(argv[2]);
-  for (int i = 0; i < 6000 && RemotesListed() != remotes; ++i) Sleep(10);
+  // At most 90 s, then zolmek runs with what wine lists: it says the rest.
+  const ULONGLONG start = GetTickCount64();
+  int listed = RemotesListed();
+  while (listed != remotes && GetTickCount64() - start < 90000) {
+    Sleep(10);
+    listed = RemotesListed();
+  }
+  WriteFile(out + "\\listed",
+            "wine listed " + std::to_string(listed) + " remotes after " +
+                std::to_string(GetTickCount64() - start) + " ms\n");
   ZolmekProcess zolmek(
       {.with_sound_file = true, .transport_dll = ZOLMEK_TRANSPORT_DLL});
   if (argc == 4 && zolmek.WaitForOutput(argv[3], 120000)) {

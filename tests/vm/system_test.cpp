@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -442,6 +443,8 @@ WineRun RunUnderWine(const std::string& build, int remotes = 1,
            static_cast<char*>(nullptr));
   });
   EXPECT_EQ(wine.Wait(), 0) << wine.Output() << ReadFile(dir + "/wine-stderr");
+  // How long wine took to list the remote: in the log, for a run that fails.
+  std::fprintf(stderr, "%s", ReadFile(dir + "/listed").c_str());
   return {ReadFile(dir + "/status"), ReadFile(dir + "/stdout"),
           ReadFile(dir + "/stderr"), ReadFile(dir + "/keys")};
 }
