@@ -26,15 +26,12 @@
 #include "remote/quit.h"
 #include "remote/remote_link.h"
 #include "tests/fakes/host_fake.h"
+#include "tests/program_state.h"
 
 namespace {
 
 void ResetProgram(const char* scenario) {
-  remote_state.button_byte_1 = 0;
-  remote_state.button_byte_2 = 0;
-  remote_lost = false;
-  stop_requested = false;
-  fake::Reset();
+  ResetProgramState();
   zolmek_emulator::LoadScenarioText(scenario);
 }
 

@@ -21,6 +21,7 @@
 #include "remote/remote_link.h"
 #include "tests/expected_output.h"
 #include "tests/fakes/host_fake.h"
+#include "tests/program_state.h"
 
 // Ends the test program, naming what it waited for, when the code under
 // test has not returned within `limit`: a hang fails in seconds instead of
@@ -62,18 +63,8 @@ class Deadline {
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::memset(OutputReportBuffer, 0, sizeof OutputReportBuffer);
-    std::memset(InputReportBuffer, 0, sizeof InputReportBuffer);
-    remote_state.button_byte_1 = 0;
-    remote_state.button_byte_2 = 0;
-    remote_state.accel_x = 0;
-    remote_state.accel_y = 0;
-    remote_state.accel_z = 0;
-    remote_lost = false;
-    stop_requested = false;
+    ResetProgramState();
     probe_running = false;
-    remote_handle = -1;
-    fake::Reset();
   }
 
   void TearDown() override {

@@ -30,6 +30,7 @@
 #include "keypad/keypad.h"
 #include "remote/remote_link.h"
 #include "tests/fakes/host_fake.h"
+#include "tests/program_state.h"
 
 namespace {
 
@@ -182,16 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   feed = Feed();
   feed.data = data;
   feed.size = size;
-  std::memset(InputReportBuffer, 0, sizeof InputReportBuffer);
-  std::memset(OutputReportBuffer, 0, sizeof OutputReportBuffer);
-  remote_state.button_byte_1 = 0;
-  remote_state.button_byte_2 = 0;
-  remote_state.accel_x = 0;
-  remote_state.accel_y = 0;
-  remote_state.accel_z = 0;
-  remote_lost = false;
-  stop_requested = false;
-  fake::Reset();
+  ResetProgramState();
   fake::console = [] { return feed.ended ? kEscapeKey : kNoKey; };
 
   remote_handle = OpenHidHandle(kRemoteVendorId, kRemoteProductId);
