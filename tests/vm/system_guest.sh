@@ -16,8 +16,22 @@ mkdir -p /dev/pts /dev/shm
 mount -t devpts devpts /dev/pts
 mount -t tmpfs tmpfs /dev/shm
 mount -t tmpfs tmpfs /run
+# A /tmp of the guest's own, with what the tests use from the host's /tmp
+# (a checkout or build there) bound back in: each top-level entry that a
+# ZOLMEK_* path starts with.
+mkdir -p /run/host-tmp
+mount --bind /tmp /run/host-tmp
 mount -t tmpfs tmpfs /tmp
 chmod 1777 /tmp /dev/shm
+for name in "${!ZOLMEK_@}"; do
+  path=${!name}
+  [[ "$path" == /tmp/?* ]] || continue
+  entry=${path#/tmp/}
+  entry=${entry%%/*}
+  [ -e "/run/host-tmp/$entry" ] && [ ! -e "/tmp/$entry" ] || continue
+  if [ -d "/run/host-tmp/$entry" ]; then mkdir "/tmp/$entry"; else touch "/tmp/$entry"; fi
+  mount --bind "/run/host-tmp/$entry" "/tmp/$entry"
+done
 
 # The kernel package's modules, where modprobe and udevd look for them.
 modules=/lib/modules/$(uname -r)
