@@ -115,7 +115,9 @@ void ExpectDeclaredLengths(const std::vector<std::string>& reports) {
 }
 
 void ExpectStartAndQuietEnd(const std::vector<std::string>& reports) {
-  ASSERT_GE(reports.size(), 6u);
+  std::string received;
+  for (const std::string& report : reports) received += "\n  " + report;
+  ASSERT_GE(reports.size(), 6u) << "the remote received:" << received;
   EXPECT_EQ(reports[0], "12 00 31");
   EXPECT_EQ(reports[1], "12 00 30");
   EXPECT_EQ(reports[2], "11 F0");
