@@ -69,6 +69,16 @@ cat >>"$WINEPREFIX/system.reg" <<'REGISTRY'
 "DisableInput"=dword:00000001
 "Enable SDL"=dword:00000000
 REGISTRY
+# wineserver writes the whole machine registry (3 MB of text) back to the
+# prefix 30 s after any change, and every device that comes or goes changes
+# it. On the emulated CPU that write holds up every wine process for long
+# enough to swallow zolmek's 100 ms probe window. The prefix is made
+# read-only, so that each save fails before it starts; drive_c, where
+# programs write, stays writable.
+mount --bind "$WINEPREFIX" "$WINEPREFIX"
+mount -o remount,bind,ro "$WINEPREFIX"
+mount --bind "$WINEPREFIX/drive_c" "$WINEPREFIX/drive_c"
+mount -o remount,bind,rw "$WINEPREFIX/drive_c"
 wineserver -p  # kept: each run would otherwise wait for it to exit
 
 install -m 755 "$ZOLMEK_BINARY" /usr/bin/zolmek
