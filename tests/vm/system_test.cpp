@@ -458,8 +458,8 @@ std::string Strokes(std::initializer_list<const char*> virtual_keys) {
   return lines;
 }
 
-// The Windows builds to run (x86_64, and i686 where wine's 32-bit side is
-// installed), from the environment.
+// The Windows builds to run (x86_64, and i686 when the tier is configured
+// for it), from the environment.
 std::vector<std::string> WindowsBuilds() {
   std::istringstream list(Environment("ZOLMEK_WINDOWS_BUILDS"));
   std::vector<std::string> builds;
