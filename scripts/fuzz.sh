@@ -30,11 +30,7 @@ fuzzer_links() {
   rm -f "$out"
 }
 if ! fuzzer_links; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
-    --no-install-recommends clang libclang-rt-dev
+  scripts/install-packages.sh clang libclang-rt-dev
   fuzzer_links || { echo "fuzz.sh: clang cannot link libFuzzer" >&2; exit 1; }
 fi
 

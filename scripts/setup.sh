@@ -15,15 +15,4 @@ packages=(
   udev libinput-tools libasound2-dev
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" = installed ] ||
-    missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"$(dirname "$0")/install-packages.sh" "${packages[@]}"

@@ -21,17 +21,7 @@ apt_update() {
 }
 
 echo "== Package: tools and build dependencies"
-tools=(dpkg-dev lintian)
-missing=()
-for p in "${tools[@]}"; do
-  [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" = installed ] ||
-    missing+=("$p")
-done
-if [ ${#missing[@]} -ne 0 ]; then
-  apt_update
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" \
-    >/dev/null
-fi
+scripts/install-packages.sh dpkg-dev lintian >/dev/null
 if ! dpkg-checkbuilddeps 2>/dev/null; then
   apt_update
   $sudo apt-get build-dep -y -qq ./ >/dev/null
