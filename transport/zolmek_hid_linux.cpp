@@ -1,9 +1,16 @@
-// The real transport: hidapi's hidraw backend.
+// The real transport: the remote's hidraw node, found through hidapi's
+// hidraw backend.
 //
-// hidapi sends whatever length it is given, but a hidraw device wants each
-// output report at the length its report descriptor declares (a longer
-// write is refused or garbles the report), so the lengths are read from the
-// descriptor when the device is opened.
+// hidapi finds the node; reads and writes go to a descriptor of our own.
+// The probe's reader reads while the main thread writes, and hidapi's
+// hid_read_timeout and hid_write both replace the device's last error
+// string (free, then a new one) without a lock: from two threads, once an
+// error has happened, that frees the same string twice. read(2), write(2)
+// and poll(2) on one descriptor are safe from two threads.
+//
+// A hidraw device wants each output report at the length its report
+// descriptor declares (a longer write is refused or garbles the report), so
+// the lengths are read from the descriptor when the device is opened.
 
 // C library
 #include <errno.h>
@@ -12,6 +19,7 @@
 #include <string.h>
 // Unix
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 // Linux
@@ -27,14 +35,14 @@
 namespace {
 
 struct Device {
-  hid_device* hid;
+  int fd;  // -1: the slot is free
   uint16_t output_lengths[256];
 };
 
 constexpr int kMaxDevices = 8;
-Device devices[kMaxDevices];
+Device devices[kMaxDevices] = {{-1, {}}, {-1, {}}, {-1, {}}, {-1, {}},
+                               {-1, {}}, {-1, {}}, {-1, {}}, {-1, {}}};
 std::mutex table_lock;
-int hidapi_users = 0;
 
 // The remote's own output report lengths, for when its descriptor cannot be
 // read.
@@ -45,22 +53,17 @@ void UseRemoteLengths(uint16_t lengths[256]) {
   }
 }
 
-void LearnOutputLengths(const char* path, uint16_t lengths[256]) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    int size = 0;
-    hidraw_report_descriptor descriptor;
-    if (ioctl(fd, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 &&
-        size <= HID_MAX_DESCRIPTOR_SIZE) {
-      descriptor.size = static_cast<uint32_t>(size);
-      if (ioctl(fd, HIDIOCGRDESC, &descriptor) == 0 &&
-          ParseOutputReportLengths(descriptor.value, descriptor.size, lengths) >
-              0) {
-        close(fd);
-        return;
-      }
+void LearnOutputLengths(int fd, uint16_t lengths[256]) {
+  int size = 0;
+  hidraw_report_descriptor descriptor;
+  if (ioctl(fd, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 &&
+      size <= HID_MAX_DESCRIPTOR_SIZE) {
+    descriptor.size = static_cast<uint32_t>(size);
+    if (ioctl(fd, HIDIOCGRDESC, &descriptor) == 0 &&
+        ParseOutputReportLengths(descriptor.value, descriptor.size, lengths) >
+            0) {
+      return;
     }
-    close(fd);
   }
   UseRemoteLengths(lengths);
 }
@@ -88,14 +91,10 @@ void WarnIfKernelDriverBound(const char* path) {
 }
 
 // A remote that is there but cannot be opened would otherwise read as
-// "not found". The reason (hidapi keeps it as text only) is asked of the
-// node again with open(2) and said once on stderr.
-void SayWhyNotOpened(const char* path, uint16_t vendor_id,
-                     uint16_t product_id) {
-  const int fd = open(path, O_RDWR | O_CLOEXEC);
-  const int error = fd < 0 ? errno : 0;
-  if (fd >= 0) close(fd);
-  if (error == 0 || error == ENOENT || error == ENODEV) return;  // gone
+// "not found": the reason is said once on stderr.
+void SayWhyNotOpened(const char* path, uint16_t vendor_id, uint16_t product_id,
+                     int error) {
+  if (error == ENOENT || error == ENODEV) return;  // gone meanwhile
   fprintf(stderr,
           "zolmek: the remote %04X:%04X at %s cannot be opened: %s (see "
           "\"Permissions\" in zolmek's README)\n",
@@ -104,7 +103,7 @@ void SayWhyNotOpened(const char* path, uint16_t vendor_id,
 
 Device* Find(HidHandle h) {
   if (h < 0 || h >= kMaxDevices) return nullptr;
-  return devices[h].hid != nullptr ? &devices[h] : nullptr;
+  return devices[h].fd >= 0 ? &devices[h] : nullptr;
 }
 
 }  // namespace
@@ -115,35 +114,29 @@ ZOLMEK_HID_EXPORT HidHandle OpenHidHandle(uint16_t vendor_id,
                                           uint16_t product_id) {
   std::lock_guard<std::mutex> guard(table_lock);
   int slot = 0;
-  while (slot < kMaxDevices && devices[slot].hid != nullptr) ++slot;
+  while (slot < kMaxDevices && devices[slot].fd >= 0) ++slot;
   if (slot == kMaxDevices) return -1;
-  if (hidapi_users == 0 && hid_init() != 0) return -1;
-  ++hidapi_users;
 
-  // Enumerate and take the first match's path ourselves: bus_type is 0 for
-  // virtual (uhid) devices, and hidapi 0.13 crashes on a path that is not a
-  // hidraw node, so only /dev/hidraw* paths are passed on.
+  // Enumerate and take the first match's path: bus_type is 0 for virtual
+  // (uhid) devices, and only /dev/hidraw* paths are hidraw nodes.
   hid_device_info* list = hid_enumerate(vendor_id, product_id);
-  hid_device* hid = nullptr;
-  for (hid_device_info* info = list; info != nullptr && hid == nullptr;
+  int fd = -1;
+  for (hid_device_info* info = list; info != nullptr && fd < 0;
        info = info->next) {
     if (info->path == nullptr || strncmp(info->path, "/dev/hidraw", 11) != 0) {
       continue;
     }
-    hid = hid_open_path(info->path);
-    if (hid != nullptr) {
-      LearnOutputLengths(info->path, devices[slot].output_lengths);
+    fd = open(info->path, O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+      LearnOutputLengths(fd, devices[slot].output_lengths);
       WarnIfKernelDriverBound(info->path);
     } else {
-      SayWhyNotOpened(info->path, vendor_id, product_id);
+      SayWhyNotOpened(info->path, vendor_id, product_id, errno);
     }
   }
   hid_free_enumeration(list);
-  if (hid == nullptr) {
-    if (--hidapi_users == 0) hid_exit();
-    return -1;
-  }
-  devices[slot].hid = hid;
+  if (fd < 0) return -1;
+  devices[slot].fd = fd;
   return slot;
 }
 
@@ -153,10 +146,13 @@ ZOLMEK_HID_EXPORT int32_t WriteReport(HidHandle h, const uint8_t* buffer,
   if (device == nullptr || buffer == nullptr) return -1;
   const uint16_t length = device->output_lengths[buffer[0]];
   if (length == 0 || length > ZOLMEK_HID_BUFFER_SIZE) return -1;
-  const int sent = hid_write(device->hid, buffer, length);
+  ssize_t sent;
+  do {
+    sent = write(device->fd, buffer, length);
+  } while (sent < 0 && errno == EINTR);
   if (sent < 0) return -1;
   if (write_count != nullptr) *write_count = static_cast<uint32_t>(sent);
-  return sent;
+  return static_cast<int32_t>(sent);
 }
 
 ZOLMEK_HID_EXPORT int32_t ReadReportTimeout(HidHandle h, uint8_t* buffer,
@@ -164,11 +160,17 @@ ZOLMEK_HID_EXPORT int32_t ReadReportTimeout(HidHandle h, uint8_t* buffer,
                                             int32_t timeout_ms) {
   Device* device = Find(h);
   if (device == nullptr || buffer == nullptr) return -1;
-  const int got =
-      hid_read_timeout(device->hid, buffer, ZOLMEK_HID_BUFFER_SIZE, timeout_ms);
-  if (got < 0) return -1;
+  // A blocking read alone is not told of a disconnection on every kernel;
+  // poll says so with POLLHUP or POLLERR.
+  pollfd input = {device->fd, POLLIN, 0};
+  const int ready = poll(&input, 1, timeout_ms < 0 ? -1 : timeout_ms);
+  if (ready == 0) return 0;
+  if (ready < 0) return errno == EINTR ? 0 : -1;
+  if ((input.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return -1;
+  const ssize_t got = read(device->fd, buffer, ZOLMEK_HID_BUFFER_SIZE);
+  if (got < 0) return errno == EINTR || errno == EAGAIN ? 0 : -1;
   if (read_count != nullptr) *read_count = static_cast<uint32_t>(got);
-  return got;
+  return static_cast<int32_t>(got);
 }
 
 ZOLMEK_HID_EXPORT int32_t ReadReport(HidHandle h, uint8_t* buffer,
@@ -180,9 +182,8 @@ ZOLMEK_HID_EXPORT int32_t CloseHidHandle(HidHandle h) {
   std::lock_guard<std::mutex> guard(table_lock);
   Device* device = Find(h);
   if (device == nullptr) return -1;
-  hid_close(device->hid);
-  device->hid = nullptr;
-  if (--hidapi_users == 0) hid_exit();
+  close(device->fd);
+  device->fd = -1;
   return 0;
 }
 
