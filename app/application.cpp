@@ -61,11 +61,11 @@ int RunApplication(int, char**, char**) {
     CloseKeySoundPlayer();
     return 1;
   }
+  StartProbeReader();
   SetReportModeAccel();
   const bool alive = ProbeRemote();
   // The reader is gone before anything more goes to the remote: it must not
-  // take the answer to the first register read, and the HID library's
-  // per-device state is not safe for a write while another thread reads.
+  // take the answer to the first register read.
   StopProbeReader();
   if (!alive) {
     ShowMessageBox("Wii-Remote cannot open.");

@@ -42,8 +42,11 @@ static void TakeButtons(int32_t length) {
   remote_state.button_byte_2 = InputReportBuffer[2];
 }
 
-void PollRemote(int32_t timeout_ms) {
-  const int32_t length = ReadInputReport(timeout_ms);
+int32_t ReadRemoteReport(int32_t timeout_ms) {
+  return ReadInputReport(timeout_ms);
+}
+
+void TakeRemoteReport(int32_t length) {
   if (length <= 0) return;
   const uint8_t id = InputReportBuffer[0];
   if (!IsButtonReport(id)) return;
@@ -53,6 +56,10 @@ void PollRemote(int32_t timeout_ms) {
     remote_state.accel_y = InputReportBuffer[4];
     remote_state.accel_z = InputReportBuffer[5];
   }
+}
+
+void PollRemote(int32_t timeout_ms) {
+  TakeRemoteReport(ReadInputReport(timeout_ms));
 }
 
 // The expander's driven pins read back as driven: a pin that `pattern` pulls

@@ -2,6 +2,13 @@
 // in accelerometer mode a live remote streams 0x31 reports with a non-zero
 // X byte, so for just over 100 ms a reader thread takes reports, one per
 // 100 ms pass, and the first one it takes decides.
+//
+// The reader is started, and reading, before the report mode goes out: the
+// remote's first report after the change then completes a read already
+// waiting for it. Started after the change, the window also measured how
+// long a thread takes to start and to wake; under wine on an emulated CPU
+// that alone took most of the 100 ms. A report the reader takes before the
+// change predates it and does not count.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -17,15 +24,22 @@ constexpr int kReaderPauseMs = 100;
 
 using Clock = std::chrono::steady_clock;
 
-// When the window closes. A report the reader takes after that must not
-// count; on a busy machine the reader can wake from its pause before the
-// main thread, itself preempted, has cleared probe_running.
+// Moments on the steady clock, 0 while not yet known. A report read before
+// the mode went out is no evidence; one read after the window's end must
+// not count either (on a busy machine the reader can come back before the
+// main thread, itself preempted, has ended the probe).
+static std::atomic<Clock::rep> mode_sent_at{0};
 static std::atomic<Clock::rep> window_end{0};
 
 // The reader's pause ends early when the probe is over, so that the main
 // thread can wait for the reader to end before it writes to the remote.
 static std::mutex pause_lock;
 static std::condition_variable pause_over;
+
+// Main thread only: whether a reader was started and not yet joined.
+static bool reader_started = false;
+
+static Clock::rep Now() { return Clock::now().time_since_epoch().count(); }
 
 static void EndProbe() {
   {
@@ -35,29 +49,58 @@ static void EndProbe() {
   pause_over.notify_all();
 }
 
-bool ProbeRemote() {
+static void StartReader() {
   remote_state.accel_x = 0;
+  window_end = 0;
+  probe_running = true;
+  reader_started = StartThread(ProbeReader);
+}
+
+void StartProbeReader() {
+  mode_sent_at = 0;
+  StartReader();
+  mode_sent_at = Now();  // the caller sends the report mode next
+}
+
+bool ProbeRemote() {
+  if (!reader_started) {
+    // The mode was set already: whatever the reader takes comes after it.
+    mode_sent_at = Now();
+    StartReader();
+  }
   window_end = (Clock::now() + std::chrono::milliseconds(kProbeWindowMs))
                    .time_since_epoch()
                    .count();
-  probe_running = true;
-  StartThread(ProbeReader);
   WaitMilliseconds(kProbeWindowMs);
   EndProbe();
   return remote_state.accel_x != 0;
 }
 
+// How long the next read may take: until the window's end once it is
+// known, a window's length before (the mode is being sent). 0 when the
+// window is over.
+static int32_t NextReadTimeoutMs() {
+  const Clock::rep end = window_end.load();
+  if (end == 0) return kProbeWindowMs;
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(Clock::duration(end - Now()))
+          .count();
+  return left > 0 ? static_cast<int32_t>(left) : 0;
+}
+
 void ProbeReader() {
   while (probe_running) {
-    // Timed to the end of the window, so that a reader facing a silent
-    // remote comes back to see probe_running cleared and ends by itself,
-    // and takes nothing after the window.
-    const Clock::duration left =
-        Clock::duration(window_end.load()) - Clock::now().time_since_epoch();
-    const auto left_ms =
-        std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    if (left_ms <= 0) break;
-    PollRemote(static_cast<int32_t>(left_ms));
+    const int32_t timeout_ms = NextReadTimeoutMs();
+    if (timeout_ms == 0) break;
+    const int32_t length = ReadRemoteReport(timeout_ms);
+    if (length < 0) break;  // the remote is gone
+    if (length == 0) continue;
+    const Clock::rep read_at = Now();
+    const Clock::rep sent = mode_sent_at.load();
+    if (sent == 0 || read_at < sent) continue;  // from before the change
+    const Clock::rep end = window_end.load();
+    if (end != 0 && read_at > end) break;
+    TakeRemoteReport(length);
     std::unique_lock<std::mutex> pause(pause_lock);
     pause_over.wait_for(pause, std::chrono::milliseconds(kReaderPauseMs),
                         [] { return !probe_running; });
@@ -67,4 +110,5 @@ void ProbeReader() {
 void StopProbeReader() {
   EndProbe();
   JoinThread();
+  reader_started = false;
 }

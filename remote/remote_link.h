@@ -46,8 +46,14 @@ void RequestRegisterRead(uint8_t device, uint8_t count, uint8_t reg);
 // The remote answers within a few milliseconds.
 constexpr int kReadReplyTimeoutMs = 250;
 
-// One read of at most timeout_ms into InputReportBuffer, then RemoteState
-// updated from it (buttons; accelerometer too for a 0x31 report).
+// One read of at most timeout_ms into InputReportBuffer. Returns the
+// report's length, 0 when none came in time, -1 when the remote is gone
+// (remote_lost is then set).
+int32_t ReadRemoteReport(int32_t timeout_ms);
+// RemoteState updated from the report of `length` bytes just read (buttons;
+// accelerometer too for a 0x31 report).
+void TakeRemoteReport(int32_t length);
+// The two in one: read, then take.
 void PollRemote(int32_t timeout_ms);
 
 // Waits for the answer to the register read just requested while the
@@ -58,12 +64,20 @@ void PollRemote(int32_t timeout_ms);
 bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second);
 
 // --- Liveness probe ---------------------------------------------------------
-// Set by the main thread while the probe's window lasts; the reader runs
-// while it is set.
+// Set from the reader's start until the probe's window is over; the reader
+// runs while it is set.
 extern std::atomic<bool> probe_running;
 
-// Just over 100 ms of listening on a reader thread: true when a 0x31 report
-// with a non-zero accelerometer X was taken in that window.
+// Starts the probe's reader thread, already reading, just before the report
+// mode is set: the first report after the mode change then reaches it at
+// once, and the window does not include how long a thread takes to start
+// and wake. Reports it reads before this returns predate the mode change
+// and do not count.
+void StartProbeReader();
+// Just over 100 ms from now (the report mode was just set) of listening on
+// the reader thread, started here if StartProbeReader was not called: true
+// when the first report the reader took after the mode change and by the
+// window's end was a 0x31 report with a non-zero accelerometer X.
 bool ProbeRemote();
 // Ends the probe if it still runs, cuts the reader's pause short and waits
 // for the reader to end (its reads are timed to the window, so this takes
