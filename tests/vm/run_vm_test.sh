@@ -238,11 +238,12 @@ echo "== initramfs: $(du -m "$work/initramfs.cpio" | cut -f1) MB, modules: ${ord
 
 # --- Boot -------------------------------------------------------------------
 accel=tcg
-machine=(-m 512)
+machine=(-m 512 -smp 1)
 if [ "$tier" = system ]; then
   # The host's / read-only over 9p. wine needs SMAP off: with it, qemu's
   # TCG faults wine's return from its system call dispatcher.
-  machine=(-m 2048 -cpu max,-smap
+  # 4 GiB: the i686 part makes a wine prefix of 1.3 GB in the guest's tmpfs.
+  machine=(-m 4096 -smp 1 -cpu max,-smap
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap)
   # The tier's programs (wine's above all) need about 1.1 GB of translated
   # code, beyond TCG's default 1 GiB buffer. A full buffer is flushed whole,
@@ -254,7 +255,7 @@ fi
 echo "== booting $(basename "$kernel") of $package under qemu (TCG), tier $tier"
 start=$(date +%s)
 set +e
-timeout 600 qemu-system-x86_64 -accel "$accel" "${machine[@]}" -smp 1 -nographic \
+timeout 840 qemu-system-x86_64 -accel "$accel" "${machine[@]}" -nographic \
   -no-reboot -nic none -kernel "$kernel" -initrd "$work/initramfs.cpio" \
   -append "console=ttyS0 panic=-1 quiet" </dev/null 2>&1 | tee "$work/console.log"
 qemu_status=${PIPESTATUS[0]}

@@ -424,12 +424,23 @@ struct WineRun {
   std::string keys;
 };
 
-// zolmek-wine-run of the Windows build in `build` under wine, on a
-// pseudo-terminal (wine gives a program a console when its input is a
-// terminal), once wine lists `remotes` remotes. With `escape_after`, Escape
-// is typed once that text is out.
-WineRun RunUnderWine(const std::string& build, int remotes = 1,
+// A Windows build and the wine loader that runs it (wine64 for x86_64,
+// wine for i686), as tests/vm/system_guest.sh lists them.
+struct WindowsBuild {
+  std::string loader;
+  std::string build;
+};
+void PrintTo(const WindowsBuild& windows, std::ostream* out) {
+  *out << windows.build << " through " << windows.loader;
+}
+
+// zolmek-wine-run of a Windows build under wine, on a pseudo-terminal (wine
+// gives a program a console when its input is a terminal), once wine lists
+// `remotes` remotes. With `escape_after`, Escape is typed once that text is
+// out.
+WineRun RunUnderWine(const WindowsBuild& windows, int remotes = 1,
                      const std::string& escape_after = "") {
+  const std::string& build = windows.build;
   char pattern[] = "/tmp/wine-XXXXXX";
   const std::string dir = mkdtemp(pattern);
   std::string out = "Z:" + dir;
@@ -438,9 +449,10 @@ WineRun RunUnderWine(const std::string& build, int remotes = 1,
   PtyProcess wine(Seconds(240), Seconds(240));
   wine.Start(dir + "/wine-stderr", [&] {
     const std::string count = std::to_string(remotes);
-    execlp("wine", "wine", program.c_str(), out.c_str(), count.c_str(),
-           escape_after.empty() ? nullptr : escape_after.c_str(),
-           static_cast<char*>(nullptr));
+    execl(windows.loader.c_str(), windows.loader.c_str(), program.c_str(),
+          out.c_str(), count.c_str(),
+          escape_after.empty() ? nullptr : escape_after.c_str(),
+          static_cast<char*>(nullptr));
   });
   EXPECT_EQ(wine.Wait(), 0) << wine.Output() << ReadFile(dir + "/wine-stderr");
   // How long wine took to list the remote: in the log, for a run that fails.
@@ -458,20 +470,22 @@ std::string Strokes(std::initializer_list<const char*> virtual_keys) {
   return lines;
 }
 
-// The Windows builds to run (x86_64, and i686 when the tier is configured
-// for it), from the environment.
-std::vector<std::string> WindowsBuilds() {
-  std::istringstream list(Environment("ZOLMEK_WINDOWS_BUILDS"));
-  std::vector<std::string> builds;
-  for (std::string build; list >> build;) builds.push_back(build);
+// The Windows builds to run, "LOADER=BUILD" each, from the environment.
+std::vector<WindowsBuild> WindowsBuilds() {
+  std::istringstream list(Environment("ZOLMEK_WINDOWS_RUNS"));
+  std::vector<WindowsBuild> builds;
+  for (std::string run; list >> run;) {
+    const size_t equals = run.find('=');
+    builds.push_back({run.substr(0, equals), run.substr(equals + 1)});
+  }
   return builds;
 }
 
 class WineTest : public SystemTest,
-                 public ::testing::WithParamInterface<std::string> {};
+                 public ::testing::WithParamInterface<WindowsBuild> {};
 
 TEST_P(WineTest, RealTransportDllReachesTheRemoteThroughWinesHidStack) {
-  const std::string build = GetParam();
+  const WindowsBuild& build = GetParam();
   {
     // One whole run of this build first, as for the Linux build: the first
     // run of wine's HID path under the emulated CPU is many times slower

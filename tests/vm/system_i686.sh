@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The system tier's i686 part: boots the VM only where it has something to
+# run. A host that runs i386 programs has run the i686 Windows build's tests
+# itself (scripts/test-windows.sh wrote what it found into WINE_MACHINE);
+# elsewhere, or when asked for (ON), the i686 build runs in the guest.
+#
+#   system_i686.sh WINE_MACHINE ON|OFF run_vm_test.sh ARGS...
+set -euo pipefail
+machine=$1
+asked=$2
+shift 2
+host_i386=""
+[ ! -e "$machine" ] || . "$machine"
+if [ "$host_i386" = yes ] && [ "$asked" != ON ]; then
+  echo "i686 part: not booted; this machine runs i386 programs, and the i686 build's tests ran on it under wine (scripts/test-windows.sh)"
+  exit 0
+fi
+exec "$@"
