@@ -6,8 +6,9 @@
 // prefix, and without the flag Windows takes them for their twins: the
 // arrows, Insert, Delete, Home, End, PageUp and PageDown for the numeric
 // pad's keys (with NumLock off), the pad's Enter for Return, its slash for
-// the main slash, the right Ctrl and Alt for the left ones. NumLock, the
-// Windows and menu keys, Print and the media keys are E0 keys too.
+// the main slash, the right Ctrl and Alt for the left ones. The Windows and
+// menu keys, Print and the media keys are E0 keys too, and Windows tells
+// NumLock from Pause, which shares its scan code, by the flag.
 #pragma once
 
 #include <cstdint>
