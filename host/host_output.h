@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/key_names.h"
+
 // --- Keystrokes -------------------------------------------------------------
 
-// The virtual-key code a keypad character types, 0 for none (the space).
-// Digits go to the main keyboard's digit keys; the point and the operators
-// to the numeric keypad's own keys.
+// The key a keypad character types where no key map says otherwise; nullptr
+// for none (the space).
+const KeyName* KeyForChar(char character);
+// Its Windows virtual-key code, 0 for none.
 uint16_t VirtualKeyForChar(char character);
 
 // Types the character's key, down then up; nothing for unmapped characters.
@@ -20,10 +23,13 @@ void SendKeyForChar(char character);
 // cannot be had, says so once on stderr and the run goes on without keys.
 void OpenKeystrokeDevice();
 void CloseKeystrokeDevice();
-// Platform: one key-down and one key-up event for the key with this
-// virtual-key code (the Windows code, on every platform: host/key_map.h
-// gives each platform's own), no delay.
-void SendVirtualKey(uint16_t code);
+// Platform: one key-down and one key-up event for a character's key (see
+// KeyForChar), no delay. On Windows two SendInput calls with its virtual-key
+// code and no extended-key flag, as the program has always sent them.
+void SendBuiltInKey(const KeyName& key);
+// Platform: the chord's events (ChordSteps) as one sequence that no other
+// input can come between, with the extended-key flag where Windows needs it.
+void SendKeyChord(const KeyChord& chord);
 
 // --- Key sound --------------------------------------------------------------
 

@@ -1,14 +1,18 @@
 #include "host/host_output.h"
 #include "host/key_map.h"
 
-uint16_t VirtualKeyForChar(char character) {
-  for (const KeyMapping& key : kKeyMap) {
-    if (key.character == character) return key.virtual_key;
+const KeyName* KeyForChar(char character) {
+  for (const KeyMapping& mapping : kKeyMap) {
+    if (mapping.character == character) return &mapping.key;
   }
-  return 0;
+  return nullptr;
+}
+
+uint16_t VirtualKeyForChar(char character) {
+  const KeyName* key = KeyForChar(character);
+  return key != nullptr ? key->virtual_key : 0;
 }
 
 void SendKeyForChar(char character) {
-  const uint16_t code = VirtualKeyForChar(character);
-  if (code != 0) SendVirtualKey(code);
+  if (const KeyName* key = KeyForChar(character)) SendBuiltInKey(*key);
 }

@@ -9,17 +9,9 @@
 #include <cstring>
 
 #include "host/host_output.h"
-#include "host/key_map.h"
+#include "host/key_names.h"
 
 static libevdev_uinput* keyboard = nullptr;
-
-// The evdev key for a virtual-key code zolmek sends; 0 for none.
-static unsigned int EvdevKeyForVirtualKey(uint16_t code) {
-  for (const KeyMapping& key : kKeyMap) {
-    if (key.virtual_key == code) return key.evdev_key;
-  }
-  return 0;
-}
 
 void OpenKeystrokeDevice() {
   libevdev* device = libevdev_new();
@@ -31,11 +23,14 @@ void OpenKeystrokeDevice() {
   libevdev_set_id_bustype(device, BUS_VIRTUAL);
   libevdev_enable_event_type(device, EV_KEY);
   // udev classes a device as a keyboard only when it has the first row of
-  // ordinary keys (codes 1-31), so enable those besides the ones we send.
+  // ordinary keys (codes 1-31), so those stay enabled whatever the names
+  // hold. Every key a map can name is declared now: a map read later (or
+  // read again) then needs no new device, which the desktop would see as a
+  // keyboard unplugged and another plugged in.
   for (unsigned int key = 1; key <= 31; ++key) {
     libevdev_enable_event_code(device, EV_KEY, key, nullptr);
   }
-  for (const KeyMapping& key : kKeyMap) {
+  for (const KeyName& key : kKeyNames) {
     libevdev_enable_event_code(device, EV_KEY, key.evdev_key, nullptr);
   }
   const int rc = libevdev_uinput_create_from_device(
@@ -55,11 +50,26 @@ void CloseKeystrokeDevice() {
   keyboard = nullptr;
 }
 
-void SendVirtualKey(uint16_t code) {
-  const unsigned int key = EvdevKeyForVirtualKey(code);
-  if (keyboard == nullptr || key == 0) return;
-  libevdev_uinput_write_event(keyboard, EV_KEY, key, 1);
+// Each event is followed by its own SYN_REPORT, so a reader sees every
+// change of a key, in order, as a report of its own.
+static void WriteKeyEvent(unsigned int key, int value) {
+  libevdev_uinput_write_event(keyboard, EV_KEY, key, value);
   libevdev_uinput_write_event(keyboard, EV_SYN, SYN_REPORT, 0);
-  libevdev_uinput_write_event(keyboard, EV_KEY, key, 0);
-  libevdev_uinput_write_event(keyboard, EV_SYN, SYN_REPORT, 0);
+}
+
+void SendBuiltInKey(const KeyName& key) {
+  if (keyboard == nullptr) return;
+  WriteKeyEvent(key.evdev_key, 1);
+  WriteKeyEvent(key.evdev_key, 0);
+}
+
+// The device is the program's own and only the main thread writes to it, so
+// the chord's reports follow each other on it with nothing between them.
+void SendKeyChord(const KeyChord& chord) {
+  if (keyboard == nullptr) return;
+  KeyStep steps[kMaxChordSteps];
+  const int count = ChordSteps(chord, steps);
+  for (int i = 0; i < count; ++i) {
+    WriteKeyEvent(steps[i].key->evdev_key, steps[i].down ? 1 : 0);
+  }
 }

@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of tests/fuzz (clang, AddressSanitizer and
-# UBSan) in build-fuzz/ and runs each for SECONDS (default 60), starting from
-# its seeds in tests/fuzz/seeds and the corpus earlier runs left in
-# build-fuzz/corpus. Prints one line per target (executions, corpus,
+# UBSan) in build-fuzz/ and runs each (or the TARGETs named: input-reports,
+# report-descriptor, key-sound, scenario, keymap) for SECONDS (default 60),
+# starting from its seeds in tests/fuzz/seeds and the corpus earlier runs
+# left in build-fuzz/corpus. Prints one line per target (executions, corpus,
 # coverage) and a last line with the total executions. Exits 1 when a target
 # crashed, leaked, hung (10 s on one input) or tripped a sanitizer; the input
 # that did it is kept in build-fuzz/findings/ and the target's log beside it.
 #
-#   scripts/fuzz.sh [SECONDS]
+#   scripts/fuzz.sh [SECONDS [TARGET...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
 root=$PWD
-targets=(input-reports report-descriptor key-sound scenario)
+targets=(input-reports report-descriptor key-sound scenario keymap)
+[ $# -le 1 ] || targets=("${@:2}")
 
 scripts/setup.sh
 

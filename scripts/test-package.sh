@@ -63,7 +63,7 @@ for f in usr/bin/zolmek usr/bin/zolmek-remote \
   "usr/lib/$multiarch/zolmek/emulator/libzolmek-hid.so.1" \
   usr/lib/udev/rules.d/70-zolmek.rules usr/share/zolmek/test1.wav \
   usr/share/man/man1/zolmek.1.gz usr/share/man/man1/zolmek-remote.1.gz \
-  usr/share/doc/zolmek/copyright; do
+  usr/share/doc/zolmek/copyright usr/share/doc/zolmek/examples/keymap.conf; do
   if [[ "$contents"$'\n' != *" ./$f"$'\n'* ]]; then
     echo "the package lacks /$f" >&2
     exit 1

@@ -53,10 +53,18 @@ void ShowMessageBox(const char* text) {
 
 void OpenKeystrokeDevice() { fake::events.push_back("keyboard open"); }
 void CloseKeystrokeDevice() { fake::events.push_back("keyboard close"); }
-void SendVirtualKey(uint16_t code) {
+void SendBuiltInKey(const KeyName& key) {
   fake::key_sent_at = fake::Now();
-  fake::events.push_back("key down " + Hex(code));
-  fake::events.push_back("key up " + Hex(code));
+  fake::events.push_back("key down " + Hex(key.virtual_key));
+  fake::events.push_back("key up " + Hex(key.virtual_key));
+}
+void SendKeyChord(const KeyChord& chord) {
+  fake::key_sent_at = fake::Now();
+  KeyStep steps[kMaxChordSteps];
+  for (int i = 0, count = ChordSteps(chord, steps); i < count; ++i) {
+    fake::events.push_back((steps[i].down ? "key down " : "key up ") +
+                           Hex(steps[i].key->virtual_key));
+  }
 }
 
 void PrepareKeySoundPlayer(const uint8_t*, size_t size) {

@@ -10,7 +10,8 @@
 
 namespace fake {
 
-// "key down 0x35", "key up 0x35", "sound", "box Zolmek is not found.",
+// "key down 0x35", "key up 0x35" (virtual-key codes, also for each step of
+// a chord), "sound", "box Zolmek is not found.",
 // "keyboard open", "player 1234" (bytes handed to the player).
 extern std::vector<std::string> events;
 
@@ -20,7 +21,7 @@ extern std::function<int()> console;
 // Console keys for successive PollConsoleKey calls; kNoKey once used up.
 std::function<int()> ConsoleKeys(std::vector<int> keys);
 
-// steady_clock nanoseconds of the latest SendVirtualKey and PlayKeySound.
+// steady_clock nanoseconds of the latest key sent and PlayKeySound.
 extern int64_t key_sent_at;
 extern int64_t sound_started_at;
 
