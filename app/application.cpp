@@ -33,7 +33,7 @@ static void PrintBanner() {
 static void RunKeypadPhase() {
   PrintBanner();
   SetReportModeButtons();
-  SetLeds(0xF0);
+  SetLeds(kAllPlayerLeds);
   const bool found = DetectKeypad();
   std::printf("\n");
   std::fflush(stdout);
@@ -43,7 +43,7 @@ static void RunKeypadPhase() {
   } else if (!found && !QuitRequested()) {
     ShowMessageBox("Zolmek is not found.");
   }
-  SetLeds(0x10);
+  SetLeds(PlayerLed(1));
   ReleaseExpander();
   SetReportModeButtons();
 }

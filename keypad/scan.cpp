@@ -5,17 +5,12 @@
 #include "keypad/keypad.h"
 #include "remote/quit.h"
 
-// Positions 1-24 by row: "  + E ", "-*963.", " /8520", " N741 ".
-const char KeyTable[kKeypadRows * kKeypadColumns + 1] = {
-    0,   ' ', ' ', '+', ' ', 'E', ' ', '-', '*', '9', '6', '3', '.',
-    ' ', '/', '8', '5', '2', '0', ' ', 'N', '7', '4', '1', ' '};
-
 int FindKeyPosition(const uint8_t columns[kKeypadRows]) {
   int position = 0;
   for (int row = 0; row < kKeypadRows; ++row) {
     for (int column = 0; column < kKeypadColumns; ++column) {
       if ((columns[row] & (1u << column)) == 0) {
-        position = row * kKeypadColumns + column + 1;
+        position = KeyPosition(row, column);
       }
     }
   }

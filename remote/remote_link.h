@@ -4,9 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
-#include "transport/wii_remote.h"
+#include "protocol/wii_remote.h"
 #include "transport/zolmek_hid.h"
 
 // The one handle of the run; -1 until the remote is open.
@@ -45,17 +46,28 @@ void RequestRegisterRead(uint8_t device, uint8_t count, uint8_t reg);
 // How long a register read may stay unanswered before it counts as lost.
 // The remote answers within a few milliseconds.
 constexpr int kReadReplyTimeoutMs = 250;
+using ReadDeadline = std::chrono::steady_clock::time_point;
+// kReadReplyTimeoutMs from now: when the read just requested counts as lost.
+ReadDeadline ReadReplyDeadline();
+
+// An answer to a register read (report 0x21), as the remote gave it.
+struct RegisterAnswer {
+  uint8_t error;  // kErrorNoDevice: nothing at that address
+  // The low 16 bits of the address read: the middle byte and the register.
+  uint8_t address_middle;
+  uint8_t address_register;
+  uint8_t data[2];  // the first two data bytes
+};
 
 // One read of at most timeout_ms into InputReportBuffer, then RemoteState
 // updated from it (buttons; accelerometer too for a 0x31 report).
 void PollRemote(int32_t timeout_ms);
 
-// Waits for the answer to the register read just requested while the
-// expander's first port drives `pattern`, and delivers its two data bytes.
-// Returns true when they came from the answer. Error code 7, no answer
-// within kReadReplyTimeoutMs, a quit request or a lost remote all deliver
-// 0xFF, 0xFF and return false: such a read says nothing about the pins.
-bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second);
+// Reads reports until the next answer to a register read, taking the button
+// bytes of the button reports on the way. False when none came by
+// `deadline`, the remote went away or a quit was asked for. Which read it
+// answers, and what its bytes mean, is for the caller to tell.
+bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer);
 
 // --- Liveness probe ---------------------------------------------------------
 // Set by the main thread while the probe's window lasts; the reader runs

@@ -2,8 +2,8 @@
 // uses them.
 #include <gtest/gtest.h>
 
+#include "protocol/wii_remote.h"
 #include "transport/report_descriptor.h"
-#include "transport/wii_remote.h"
 
 TEST(RemoteReportsTest, OutputLengthsOfTheReportsZolmekSends) {
   const std::pair<uint8_t, size_t> cases[] = {

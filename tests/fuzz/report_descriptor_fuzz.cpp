@@ -24,8 +24,8 @@
 #include <cstring>
 #include <vector>
 
+#include "protocol/wii_remote.h"
 #include "transport/report_descriptor.h"
-#include "transport/wii_remote.h"
 #include "transport/zolmek_hid.h"
 
 namespace {
