@@ -23,7 +23,6 @@
 #include "base/wait.h"
 #include "emulator/emulator_control.h"
 #include "keypad/keypad.h"
-#include "remote/quit.h"
 #include "remote/remote_link.h"
 #include "tests/fakes/host_fake.h"
 #include "tests/program_state.h"

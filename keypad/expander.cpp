@@ -1,8 +1,8 @@
 #include <cstdio>
 
+#include "base/quit.h"
 #include "base/wait.h"
 #include "keypad/keypad.h"
-#include "remote/quit.h"
 #include "remote/remote_link.h"
 
 void ConfigureExpander() {
@@ -72,7 +72,7 @@ bool DetectKeypad() {
   for (int attempt = 0; attempt < kDetectAttempts; ++attempt) {
     // Escape is looked at once per attempt: 79 failed ones take about a
     // second, too long to leave the user waiting.
-    if (QuitRequestedOrEscape()) return false;
+    if (QuitRequestedLookingAtConsole()) return false;
     ConfigureExpander();
     RequestRow(probe_pattern);
     // The first answer decides, by port A alone: the expander echoes the
@@ -83,7 +83,8 @@ bool DetectKeypad() {
         answer.error != kErrorNoDevice && answer.data[0] == probe_pattern) {
       return true;
     }
-    if (QuitRequested()) return false;
+    // Quit during the attempt: no dot for it.
+    if (QuitRequestedWithoutConsole()) return false;
     std::printf(".");
     std::fflush(stdout);
   }

@@ -1,9 +1,8 @@
 #include <cstdio>
 
-#include "base/console.h"
+#include "base/quit.h"
 #include "host/host_output.h"
 #include "keypad/keypad.h"
-#include "remote/quit.h"
 
 int FindKeyPosition(const uint8_t columns[kKeypadRows]) {
   int position = 0;
@@ -38,7 +37,7 @@ static bool ReadKeypadMatrix(uint8_t rows[kKeypadRows],
   for (int row = 0; row < kKeypadRows; ++row) {
     uint8_t port_a = 0;
     answered[row] = ReadKeypadRow(kRowPatterns[row], port_a, rows[row]);
-    if (QuitRequested()) return false;
+    if (QuitRequestedWithoutConsole()) return false;
   }
   return true;
 }
@@ -46,8 +45,8 @@ static bool ReadKeypadMatrix(uint8_t rows[kKeypadRows],
 void ScanKeypad() {
   KeypadState state = kNoKeyDown;
   for (;;) {
-    if (PollConsoleKey() == kEscapeKey) return;
-    if (QuitRequested()) return;
+    // The console once per pass, before the rows.
+    if (QuitRequestedLookingAtConsole()) return;
     uint8_t rows[kKeypadRows];
     bool answered[kKeypadRows];
     if (!ReadKeypadMatrix(rows, answered)) return;

@@ -1,6 +1,6 @@
 // Reading what the remote sends: button and accelerometer reports update
 // RemoteState; answers to register reads go to whoever waits for one.
-#include "remote/quit.h"
+#include "base/quit.h"
 #include "remote/remote_link.h"
 
 uint8_t InputReportBuffer[ZOLMEK_HID_BUFFER_SIZE];
@@ -65,11 +65,15 @@ bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
             .count();
-    // Past its first slice a wait is long even when no read came back
-    // empty: a remote that keeps sending other reports must not keep the
-    // console unread until the deadline.
+    // Past its first slice a wait is long, and Escape must still end it:
+    // the console is looked at too, also while a remote keeps sending
+    // other reports. A prompt answer leaves the console to the scan's once
+    // per pass.
     const bool waited_long = left <= kReadReplyTimeoutMs - kQuitCheckSliceMs;
-    if (waited_long ? QuitRequestedOrEscape() : QuitRequested()) return false;
+    if (waited_long ? QuitRequestedLookingAtConsole()
+                    : QuitRequestedWithoutConsole()) {
+      return false;
+    }
     if (left <= 0) return false;  // unanswered
     const int32_t slice = static_cast<int32_t>(
         left < kQuitCheckSliceMs ? left : kQuitCheckSliceMs);

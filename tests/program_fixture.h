@@ -17,7 +17,6 @@
 #include "base/console.h"
 #include "base/stop.h"
 #include "emulator/emulator_control.h"
-#include "remote/quit.h"
 #include "remote/remote_link.h"
 #include "tests/expected_output.h"
 #include "tests/fakes/host_fake.h"
