@@ -10,7 +10,8 @@
 #include "base/wait.h"
 #include "remote/remote_link.h"
 
-std::atomic<bool> probe_running{false};
+// Set while the probe's window lasts; the reader runs while it is set.
+static std::atomic<bool> probe_running{false};
 
 constexpr int32_t kProbeWindowMs = 100;
 constexpr int kReaderPauseMs = 100;

@@ -70,10 +70,6 @@ void PollRemote(int32_t timeout_ms);
 bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer);
 
 // --- Liveness probe ---------------------------------------------------------
-// Set by the main thread while the probe's window lasts; the reader runs
-// while it is set.
-extern std::atomic<bool> probe_running;
-
 // Just over 100 ms of listening on a reader thread: true when a 0x31 report
 // with a non-zero accelerometer X was taken in that window.
 bool ProbeRemote();

@@ -61,10 +61,7 @@ class Deadline {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetProgramState();
-    probe_running = false;
-  }
+  void SetUp() override { ResetProgramState(); }
 
   void TearDown() override {
     if (remote_handle >= 0) CloseHidHandle(remote_handle);
