@@ -61,15 +61,16 @@ ReadDeadline ReadReplyDeadline() {
 }
 
 bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer) {
+  bool waited_long = false;
   for (;;) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now())
             .count();
-    // Past its first slice a wait is long, and Escape must still end it:
-    // the console is looked at too, also while a remote keeps sending
-    // other reports. A prompt answer leaves the console to the scan's once
-    // per pass.
-    const bool waited_long = left <= kReadReplyTimeoutMs - kQuitCheckSliceMs;
+    // Past its first slice, or a read that came back empty, a wait is long,
+    // and Escape must still end it: the console is looked at too, also
+    // while a remote keeps sending other reports. A prompt answer leaves
+    // the console to the scan's look once per pass.
+    if (left <= kReadReplyTimeoutMs - kQuitCheckSliceMs) waited_long = true;
     if (waited_long ? QuitRequestedLookingAtConsole()
                     : QuitRequestedWithoutConsole()) {
       return false;
@@ -79,7 +80,10 @@ bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer) {
         left < kQuitCheckSliceMs ? left : kQuitCheckSliceMs);
     const int32_t length = ReadInputReport(slice);
     if (length < 0) return false;
-    if (length == 0) continue;
+    if (length == 0) {
+      waited_long = true;
+      continue;
+    }
     const uint8_t id = InputReportBuffer[0];
     if (IsButtonReport(id)) {
       TakeButtons(length);  // not the accelerometer: only the probe wants it
