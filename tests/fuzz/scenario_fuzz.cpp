@@ -41,15 +41,9 @@ struct Run {
     model.HandleOutputReport(report, now);
   }
   void WriteExpander(uint8_t reg, uint8_t b0, uint8_t b1) {
-    std::vector<uint8_t> report = {kWriteRegisterReport,
-                                   kRegisterSpace,
-                                   kExpanderDevice,
-                                   kWriteAddressMiddle,
-                                   reg,
-                                   kExpanderTransferBytes - 1,
-                                   b0,
-                                   b1};
-    Send(report);
+    const uint8_t size = kExpanderTransferBytes - 1;
+    Send({kWriteRegisterReport, kRegisterSpace, kExpanderDevice,
+          kWriteAddressMiddle, reg, size, b0, b1});
   }
   // Moves the clock on and takes every report due by then.
   void Pass(int ms) {
