@@ -5,10 +5,11 @@
 #include <cstdio>
 
 #include "app/message_box.h"
+#include "app/quit_policy.h"
+#include "base/quit.h"
 #include "base/stop.h"
 #include "host/host_output.h"
 #include "keypad/keypad.h"
-#include "remote/quit.h"
 #include "remote/remote_link.h"
 
 static const char* const kBanner[] = {
@@ -33,22 +34,23 @@ static void PrintBanner() {
 static void RunKeypadPhase() {
   PrintBanner();
   SetReportModeButtons();
-  SetLeds(0xF0);
+  SetLeds(kAllPlayerLeds);
   const bool found = DetectKeypad();
   std::printf("\n");
   std::fflush(stdout);
   if (found) ScanKeypad();
   if (remote_lost) {
     std::fprintf(stderr, "Wii-Remote connection lost.\n");
-  } else if (!found && !QuitRequested()) {
+  } else if (!found && !QuitRequestedWithoutConsole()) {
     ShowMessageBox("Zolmek is not found.");
   }
-  SetLeds(0x10);
+  SetLeds(PlayerLed(1));
   ReleaseExpander();
   SetReportModeButtons();
 }
 
 int RunApplication(int, char**, char**) {
+  InstallQuitPolicy();
   LoadKeySound();
   OpenKeystrokeDevice();
   remote_handle = OpenHidHandle(kRemoteVendorId, kRemoteProductId);

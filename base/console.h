@@ -1,6 +1,7 @@
-// The console as the scan loop uses it: one non-blocking look for a key per
-// pass, Escape to end. The platform file also installs the signal handling
-// that turns Ctrl+C and friends into an orderly end.
+// The console as the quit rule uses it (app/quit_policy.h): a non-blocking
+// look for a key, once per scan pass or detection attempt and between the
+// slices of a long wait, Escape to end. The platform file also installs the
+// signal handling that turns Ctrl+C and friends into an orderly end.
 #pragma once
 
 constexpr int kNoKey = -1;

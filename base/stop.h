@@ -1,7 +1,7 @@
 // The program-wide request to stop: Ctrl+C and the other stop signals (or
-// the console's control events on Windows), or an Escape taken while a wait
-// looked at the console. Every wait of the program looks at it, so none of
-// them can hold the program.
+// the console's control events on Windows), or an Escape the quit rule took
+// at the console (app/quit_policy.h). Every wait of the program looks at
+// it, so none of them can hold the program.
 #pragma once
 
 #include <atomic>

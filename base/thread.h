@@ -1,4 +1,5 @@
-// The program's one helper thread (the remote's probe reader).
+// The probe's reader thread, started and joined one at a time. (On Linux
+// the console starts its signal watcher itself, with pthreads.)
 #pragma once
 
 using ThreadBody = void (*)();

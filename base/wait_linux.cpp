@@ -1,5 +1,5 @@
 // The millisecond wait: asleep to an absolute moment a margin before the
-// deadline (app/spin_margin.h), then spinning on the monotonic clock. A
+// deadline (base/spin_margin.h), then spinning on the monotonic clock. A
 // sleep alone can come back hundreds of microseconds late on a busy
 // machine; a spin alone would hold a core for as long as the program scans.
 

@@ -4,7 +4,7 @@
 //
 // Most of the interval is slept on a high-resolution waitable timer
 // (Windows 10 1803 and later); the last stretch, a margin that follows how
-// late the timer actually fires (app/spin_margin.h), is spun on the counter.
+// late the timer actually fires (base/spin_margin.h), is spun on the counter.
 // Where the system refuses such a timer, the whole wait is spun.
 #include <windows.h>
 

@@ -85,11 +85,14 @@ void AppendLog(Device& d, const std::string& line, TimePoint at) {
   }
 }
 
-// A 0x21 answer to a read of register 0 whose column bits show a closed
-// switch.
+// An answer to a read of the expander's input registers whose column bits
+// show a closed switch.
 bool CarriesClosedSwitch(const std::vector<uint8_t>& r) {
-  return r.size() >= 8 && r[0] == kReadReplyReport && (r[3] & 0x0F) == 0 &&
-         r[4] == 0x00 && r[5] == 0x00 && (r[7] & 0x3F) != 0x3F;
+  return r.size() >= kAnswerDataByte + 2 && r[0] == kReadReplyReport &&
+         (r[kAnswerSizeErrorByte] & kAnswerErrorBits) == kErrorNone &&
+         r[kAnswerAddressMiddleByte] == kReadAddressMiddle &&
+         r[kAnswerAddressRegisterByte] == kInputRegister &&
+         (r[kAnswerDataByte + 1] & kColumnBits) != kColumnBits;
 }
 
 // Waits for the next input report; timeout_ms < 0 waits without limit.

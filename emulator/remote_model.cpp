@@ -8,23 +8,18 @@ namespace zolmek_emulator {
 
 namespace {
 
-// Expander registers.
-constexpr int kInputPortA = 0;
-constexpr int kInputPortB = 1;
-constexpr int kOutputPortA = 2;
-constexpr int kOutputPortB = 3;
-constexpr int kDirectionPortA = 6;
-constexpr int kDirectionPortB = 7;
-constexpr int kRegisterCount = 8;
+// Expander registers: each kind has port A's, then port B's.
+constexpr int kInputPortA = kInputRegister;
+constexpr int kInputPortB = kInputRegister + 1;
+constexpr int kOutputPortA = kOutputRegister;
+constexpr int kOutputPortB = kOutputRegister + 1;
+constexpr int kDirectionPortA = kDirectionRegister;
+constexpr int kDirectionPortB = kDirectionRegister + 1;
 
 // Accelerometer bytes of a remote lying still, face up.
 constexpr uint8_t kRestingAccelX = 0x80;
 constexpr uint8_t kRestingAccelY = 0x80;
 constexpr uint8_t kRestingAccelZ = 0x9A;
-
-// A read reply carries at most 16 data bytes, starting at byte 6.
-constexpr size_t kReplyDataOffset = 6;
-constexpr size_t kReplyMaxData = 16;
 
 // The address a foreign read reply claims to answer.
 constexpr uint8_t kForeignAddressLow = 0x20;
@@ -58,17 +53,29 @@ class Noise {
   uint64_t state_;
 };
 
-// The ids the remote sends (transport/wii_remote.h has their lengths).
-constexpr uint8_t kRemoteInputIds[] = {0x20, 0x21, 0x22, 0x30, 0x31,
-                                       0x32, 0x33, 0x34, 0x35, 0x36,
-                                       0x37, 0x3D, 0x3E, 0x3F};
+// The ids the remote sends: those it has a length for.
+constexpr size_t CountRemoteInputIds() {
+  size_t count = 0;
+  for (int id = 0; id < 256; ++id) {
+    count += RemoteInputReportLength(static_cast<uint8_t>(id)) != 0;
+  }
+  return count;
+}
+constexpr auto kRemoteInputIds = [] {
+  std::array<uint8_t, CountRemoteInputIds()> ids{};
+  size_t next = 0;
+  for (int id = 0; id < 256; ++id) {
+    const auto byte = static_cast<uint8_t>(id);
+    if (RemoteInputReportLength(byte) != 0) ids[next++] = byte;
+  }
+  return ids;
+}();
 constexpr size_t kLongestGarbage = 256;  // what a HID read takes at most
 constexpr int kMostTicksKept = static_cast<int>(kMaxArrivedReports);
 
 // Random bytes of a random length under `id`: half of the time the id's
 // own length (22 for an id the remote does not send), else any from 1 to
-// 256, often short. The remote's reports (ids 0x20-0x3F) carry its true
-// button bytes.
+// 256, often short. The remote's own reports carry its true button bytes.
 std::vector<uint8_t> RandomReport(Noise& noise, uint8_t id,
                                   const std::array<uint8_t, 2>& buttons) {
   const size_t own_length = RemoteInputReportLength(id);
@@ -86,23 +93,28 @@ std::vector<uint8_t> RandomReport(Noise& noise, uint8_t id,
   std::vector<uint8_t> report(length);
   for (uint8_t& byte : report) byte = noise.Byte();
   report[0] = id;
-  if (id >= 0x20 && id <= 0x3F) {
-    for (size_t i = 1; i < 3 && i < length; ++i) report[i] = buttons[i - 1];
+  if (IsRemoteInputReport(id)) {
+    for (size_t i = kButtonByte1; i <= kButtonByte2 && i < length; ++i) {
+      report[i] = buttons[i - kButtonByte1];
+    }
   }
   return report;
 }
 
 // A register answer that answers nothing: random size and error code (7
-// one time in four), address 00 00 (ours) half of the time, random data.
+// one time in four), the address of zolmek's reads half of the time, random
+// data.
 std::vector<uint8_t> GarbageAnswer(Noise& noise,
                                    const std::array<uint8_t, 2>& buttons) {
   std::vector<uint8_t> answer = RandomReport(noise, kReadReplyReport, buttons);
-  if (answer.size() > 3 && noise.Below(4) == 0) {
-    answer[3] = static_cast<uint8_t>((answer[3] & 0xF0) | kErrorNoDevice);
+  if (answer.size() > kAnswerSizeErrorByte && noise.Below(4) == 0) {
+    uint8_t& size_error = answer[kAnswerSizeErrorByte];
+    size_error =
+        static_cast<uint8_t>((size_error & ~kAnswerErrorBits) | kErrorNoDevice);
   }
-  if (answer.size() > 5 && noise.Below(2) == 0) {
-    answer[4] = 0x00;
-    answer[5] = 0x00;
+  if (answer.size() > kAnswerAddressRegisterByte && noise.Below(2) == 0) {
+    answer[kAnswerAddressMiddleByte] = kReadAddressMiddle;
+    answer[kAnswerAddressRegisterByte] = kInputRegister;
   }
   return answer;
 }
@@ -126,8 +138,8 @@ RemoteModel::RemoteModel(Scenario scenario) : scenario_(std::move(scenario)) {
   registers_.fill(0x00);
   registers_[kOutputPortA] = 0xFF;
   registers_[kOutputPortB] = 0xFF;
-  registers_[kDirectionPortA] = 0xFF;
-  registers_[kDirectionPortB] = 0xFF;
+  registers_[kDirectionPortA] = kNoPinDriven;
+  registers_[kDirectionPortB] = kNoPinDriven;
 }
 
 size_t RemoteModel::HandleOutputReport(std::span<const uint8_t> report,
@@ -206,9 +218,9 @@ void RemoteModel::DiscardArrived(TimePoint now) {
 }
 
 uint8_t RemoteModel::ExpanderRegister(int index) const {
-  if (index == kInputPortA) return PortALevel();
+  if (index == kInputPortA) return scenario_.port_a.value_or(PortALevel());
   if (index == kInputPortB) return PortBLevel();
-  if (index < 0 || index >= kRegisterCount) return 0x00;
+  if (index < 0 || index >= kExpanderRegisters) return 0x00;
   return registers_[index];
 }
 
@@ -220,10 +232,10 @@ uint8_t RemoteModel::PortALevel() const {
 uint8_t RemoteModel::PortBLevel() const {
   const uint8_t rows = PortALevel();
   uint8_t columns = 0xFF;  // pull-ups
-  for (int row = 0; row < kMatrixRows; ++row) {
-    if (rows & (1u << (row + 1))) continue;  // row line not low
-    for (int column = 0; column < kMatrixColumns; ++column) {
-      if (closed_[row * kMatrixColumns + column + 1]) {
+  for (int row = 0; row < kKeypadRows; ++row) {
+    if (rows & RowLine(row)) continue;  // row line not low
+    for (int column = 0; column < kKeypadColumns; ++column) {
+      if (closed_[KeyPosition(row, column)]) {
         columns &= static_cast<uint8_t>(~(1u << column));
       }
     }
@@ -231,10 +243,6 @@ uint8_t RemoteModel::PortBLevel() const {
   const uint8_t direction = registers_[kDirectionPortB];
   return static_cast<uint8_t>((registers_[kOutputPortB] & ~direction) |
                               (columns & direction));
-}
-
-bool RemoteModel::IsKeyClosed(int position) const {
-  return position >= 1 && position <= kMatrixPositions && closed_[position];
 }
 
 void RemoteModel::Schedule(std::vector<uint8_t> bytes, TimePoint due) {
@@ -296,27 +304,28 @@ std::vector<uint8_t> RemoteModel::StreamReport(bool first) const {
 void RemoteModel::HandleRegisterWrite(std::span<const uint8_t> report,
                                       TimePoint now) {
   // 16 04 DD FF RR SS data...: SS + 1 bytes from register RR on.
-  const uint8_t device = report[2];
-  const int first_register = report[4];
-  const size_t count = std::min<size_t>(report[5] + 1u, kReplyMaxData);
-  if (device == kExpanderDeviceByte) {
+  const uint8_t device = report[kAddressDeviceByte];
+  const int first_register = report[kAddressRegisterByte];
+  const size_t count =
+      std::min<size_t>(report[kWriteSizeByte] + 1u, kRegisterDataMax);
+  if (device == kExpanderDevice) {
     for (size_t i = 0; i < count; ++i) {
       const size_t index = first_register + i;
       // The input registers are read only.
-      if (index >= kOutputPortA && index < kRegisterCount) {
-        registers_[index] = report[kReplyDataOffset + i];
+      if (index >= kOutputPortA && index < kExpanderRegisters) {
+        registers_[index] = report[kWriteDataByte + i];
       }
     }
   }
   if (!scenario_.silent) {
     Schedule({kAcknowledgeReport, buttons_[0], buttons_[1],
-              kWriteRegisterReport, 0x00},
+              kWriteRegisterReport, kErrorNone},
              now + Ms(scenario_.latency_ms));
   }
 }
 
 bool RemoteModel::AnswersError7(int request, uint8_t device) const {
-  if (device != kExpanderDeviceByte || scenario_.keypad_absent ||
+  if (device != kExpanderDevice || scenario_.keypad_absent ||
       request < scenario_.keypad_from) {
     return true;
   }
@@ -329,16 +338,17 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
                                     TimePoint now) {
   // 17 04 DD A1 A2 NN NN: NN NN bytes from address A1 A2 of device DD.
   const int request = ++read_requests_;
-  const uint8_t device = report[2];
-  const uint8_t address_high = report[3];
-  const uint8_t address_low = report[4];
-  const size_t size =
-      std::clamp<size_t>((report[5] << 8) | report[6], 1, kReplyMaxData);
+  const uint8_t device = report[kAddressDeviceByte];
+  const uint8_t address_high = report[kAddressMiddleByte];
+  const uint8_t address_low = report[kAddressRegisterByte];
+  const size_t size = std::clamp<size_t>(
+      (report[kReadCountByte] << 8) | report[kReadCountByte + 1], 1,
+      kRegisterDataMax);
   const auto size_code = static_cast<uint8_t>((size - 1) << 4);
 
   // A new scan pass begins whenever row 0 is driven and the levels read.
-  if (registers_[kDirectionPortA] == 0x00 &&
-      registers_[kOutputPortA] == kScanFirstRowPattern) {
+  if (registers_[kDirectionPortA] == kEveryPinDriven &&
+      registers_[kOutputPortA] == kRowPatterns[0]) {
     ++passes_;
     if (passes_ == 1) first_scan_read_ = now;
     ApplyPassEvents(passes_, now + Ms(scenario_.latency_ms));
@@ -367,7 +377,9 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
   } else if (!scenario_.silent) {
     if (matches(scenario_.foreign)) {
       const uint8_t data[] = {PortALevel(), 0x00};
-      Schedule(ReadReply(size_code, 0, 0x00, kForeignAddressLow, data), due);
+      Schedule(ReadReply(size_code, kErrorNone, kReadAddressMiddle,
+                         kForeignAddressLow, data),
+               due);
     }
     if (!matches(scenario_.lost)) {
       if (AnswersError7(request, device)) {
@@ -379,7 +391,9 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
         for (size_t i = 0; i < size; ++i) {
           data[i] = ExpanderRegister(static_cast<int>(address_low + i));
         }
-        Schedule(ReadReply(size_code, 0, address_high, address_low, data), due);
+        Schedule(
+            ReadReply(size_code, kErrorNone, address_high, address_low, data),
+            due);
       }
     }
   }
@@ -490,7 +504,7 @@ void RemoteModel::SetButtonByte2(uint8_t value, TimePoint due) {
 }
 
 void RemoteModel::SetKeyClosed(int position, bool closed) {
-  if (position >= 1 && position <= kMatrixPositions) {
+  if (position >= 1 && position <= kKeyPositions) {
     closed_[position] = closed;
   }
 }
@@ -508,13 +522,13 @@ std::vector<uint8_t> RemoteModel::ReadReply(
     std::span<const uint8_t> data) const {
   std::vector<uint8_t> reply(RemoteInputReportLength(kReadReplyReport), 0x00);
   reply[0] = kReadReplyReport;
-  reply[1] = buttons_[0];
-  reply[2] = buttons_[1];
-  reply[3] = static_cast<uint8_t>(size_code | error);
-  reply[4] = address_high;
-  reply[5] = address_low;
-  std::copy_n(data.begin(), std::min(data.size(), kReplyMaxData),
-              reply.begin() + kReplyDataOffset);
+  reply[kButtonByte1] = buttons_[0];
+  reply[kButtonByte2] = buttons_[1];
+  reply[kAnswerSizeErrorByte] = static_cast<uint8_t>(size_code | error);
+  reply[kAnswerAddressMiddleByte] = address_high;
+  reply[kAnswerAddressRegisterByte] = address_low;
+  std::copy_n(data.begin(), std::min(data.size(), kRegisterDataMax),
+              reply.begin() + kAnswerDataByte);
   return reply;
 }
 

@@ -17,16 +17,13 @@
 #include <vector>
 
 #include "emulator/scenario.h"
-#include "transport/wii_remote.h"
+#include "protocol/keypad.h"
+#include "protocol/wii_remote.h"
 
 namespace zolmek_emulator {
 
 using Clock = std::chrono::steady_clock;
 using TimePoint = Clock::time_point;
-
-inline constexpr uint8_t kExpanderDeviceByte = 0xE8;
-inline constexpr uint8_t kErrorNoDevice = 7;
-inline constexpr uint8_t kScanFirstRowPattern = 0xFC;
 
 // Like the kernel's hidraw buffer: reports that arrived but were not read
 // yet; past this the oldest are dropped.
@@ -78,16 +75,11 @@ class RemoteModel {
   void SetHome(bool down, TimePoint now);
 
   // --- State, for tests and front ends ---------------------------------
-  // An expander register; 0 and 1 give the computed pin levels.
+  // An expander register; 0 and 1 give the pin levels the chip reads.
   uint8_t ExpanderRegister(int index) const;
   uint8_t PortALevel() const;
   uint8_t PortBLevel() const;
   uint8_t leds() const { return leds_; }
-  uint8_t button_byte_1() const { return buttons_[0]; }
-  uint8_t button_byte_2() const { return buttons_[1]; }
-  bool IsKeyClosed(int position) const;  // position 1..24
-  int read_request_count() const { return read_requests_; }
-  int pass_count() const { return passes_; }
   // The time of the read request that began pass 1.
   std::optional<TimePoint> first_scan_read() const { return first_scan_read_; }
 
@@ -100,9 +92,6 @@ class RemoteModel {
   // and its own number alone, so a run can be replayed. The button bytes of
   // the remote's own report ids stay true: the garbage never presses Home.
   //
-  // When the garbage began, and how many reports were handed out since.
-  std::optional<TimePoint> garbage_since() const { return garbage_since_; }
-  uint64_t reports_since_garbage() const { return reports_since_garbage_; }
   // "garbage from scan pass 5 (seed 7): 60345 reports in 60.0 s", or
   // "... never began", for a front end to say as it ends.
   std::string GarbageSummary(TimePoint now) const;
@@ -125,8 +114,8 @@ class RemoteModel {
   void AnswerWithGarbage(int request, TimePoint due);
 
   Scenario scenario_;
-  std::array<uint8_t, 8> registers_{};
-  std::array<bool, kMatrixPositions + 1> closed_{};
+  std::array<uint8_t, kExpanderRegisters> registers_{};
+  std::array<bool, kKeyPositions + 1> closed_{};
   std::array<uint8_t, 2> buttons_{};
   uint8_t leds_ = 0;
   uint8_t report_mode_ = kButtonsReport;

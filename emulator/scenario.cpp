@@ -8,12 +8,14 @@
 #include <sstream>
 #include <utility>
 
+#include "protocol/keypad.h"
+
 namespace zolmek_emulator {
 
 int KeyPositionOfCharacter(char c) {
   if (c == ' ') return 0;
-  for (int position = 1; position <= kMatrixPositions; ++position) {
-    if (kKeyCharacters[position] == c) return position;
+  for (int position = 1; position <= kKeyPositions; ++position) {
+    if (KeyTable[position] == c) return position;
   }
   return 0;
 }
@@ -81,9 +83,9 @@ int ParseKey(const std::string& word) {
     const int position = KeyPositionOfCharacter(word[0]);
     if (position != 0) return position;
   } else if (word.size() == 4 && word[0] == 'r' && word[2] == 'c' &&
-             word[1] >= '0' && word[1] < '0' + kMatrixRows && word[3] >= '0' &&
-             word[3] < '0' + kMatrixColumns) {
-    return (word[1] - '0') * kMatrixColumns + (word[3] - '0') + 1;
+             word[1] >= '0' && word[1] < '0' + kKeypadRows && word[3] >= '0' &&
+             word[3] < '0' + kKeypadColumns) {
+    return KeyPosition(word[1] - '0', word[3] - '0');
   }
   throw LineError{"unknown key '" + word + "'"};
 }
@@ -137,6 +139,9 @@ void ParseDirective(const std::vector<std::string>& words, Scenario& s) {
     } else {
       throw LineError{"'keypad' needs 'absent' or 'from N'"};
     }
+  } else if (word == "port-a") {
+    ExpectArguments(words, 1);
+    s.port_a = ParseByte(words[1]);
   } else if (word == "error7") {
     ExpectArguments(words, 1);
     s.error7.push_back(ParseRange(words[1]));

@@ -12,16 +12,6 @@
 
 namespace zolmek_emulator {
 
-// The 4 x 6 key matrix: position = row * 6 + column + 1 (1..24).
-inline constexpr int kMatrixRows = 4;
-inline constexpr int kMatrixColumns = 6;
-inline constexpr int kMatrixPositions = kMatrixRows * kMatrixColumns;
-
-// Characters by key position; index 0 is unused, spaces mark positions
-// without a printed key.
-inline constexpr char kKeyCharacters[kMatrixPositions + 2] =
-    "?  + E -*963. /8520 N741 ";
-
 // The key position (1..24) of a printed key character, 0 when the character
 // is not on the keypad or marks no key (space).
 int KeyPositionOfCharacter(char c);
@@ -64,6 +54,9 @@ struct Scenario {
   std::optional<uint8_t> first_accel_x;    // X of a stream's first report
   std::optional<uint8_t> accel_x;          // X of every stream report
   bool keypad_absent = false;              // device 0xE8 never answers
+  // What port A reads whatever it drives: a stuck pin, or another chip at
+  // the expander's address.
+  std::optional<uint8_t> port_a;
   int keypad_from = 1;  // requests before this number answer error 7
   std::vector<CountRange> error7;
   std::vector<CountRange> lost;

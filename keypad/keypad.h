@@ -1,35 +1,24 @@
-// The keypad: a 4 x 6 switch matrix behind a two-port I/O expander on the
-// remote's register bus. Port A drives the rows, port B reads the columns.
+// The keypad as the program uses it: expander access, detection and the
+// matrix scan. What the hardware is: protocol/keypad.h.
 #pragma once
 
 #include <cstdint>
 
-// The expander's first address byte on the remote's register bus.
-constexpr uint8_t kExpanderDevice = 0xE8;
-// Registers: input levels from 0, output latch of port A at 2, pin
-// directions from 6 (a 0 bit drives the pin).
-constexpr uint8_t kInputRegister = 0x00;
-constexpr uint8_t kOutputRegister = 0x02;
-constexpr uint8_t kDirectionRegister = 0x06;
+#include "protocol/keypad.h"
 
-constexpr int kKeypadRows = 4;
-constexpr int kKeypadColumns = 6;
-// Port A patterns that select rows 0-3: bit 0 and bit row+1 driven low.
-constexpr uint8_t kRowPatterns[kKeypadRows] = {0xFC, 0xFA, 0xF6, 0xEE};
 constexpr int kDetectAttempts = 79;
-
-// Characters by key position (row * 6 + column + 1); position 0 = no key.
-extern const char KeyTable[kKeypadRows * kKeypadColumns + 1];
 
 void ConfigureExpander();
 void ReleaseExpander();
 // Drives `pattern` onto port A and reads both ports back: port A's levels
 // (an echo of the pattern when the expander is there) and port B's, the
-// column lines. False when no usable answer came (see AwaitReadReply): both
-// are 0xFF then.
+// column lines. Answers that do not fit the row (another address's, an
+// earlier row's) are passed over while the read's time lasts. False when
+// none came in time, it carried error 7, or a quit was asked for: both are
+// 0xFF then.
 bool ReadKeypadRow(uint8_t pattern, uint8_t& port_a, uint8_t& columns);
-// Up to 79 attempts, a "." printed after each failed one; an error or a
-// missing answer is a failed attempt.
+// Up to 79 attempts, a "." printed after each failed one. The first answer
+// decides; an error, a wrong echo or a missing answer is a failed attempt.
 bool DetectKeypad();
 
 // The key position the column bytes of rows 0-3 show: the last closed

@@ -1,21 +1,15 @@
 #include <cstdio>
 
-#include "base/console.h"
+#include "base/quit.h"
 #include "host/host_output.h"
 #include "keypad/keypad.h"
-#include "remote/quit.h"
-
-// Positions 1-24 by row: "  + E ", "-*963.", " /8520", " N741 ".
-const char KeyTable[kKeypadRows * kKeypadColumns + 1] = {
-    0,   ' ', ' ', '+', ' ', 'E', ' ', '-', '*', '9', '6', '3', '.',
-    ' ', '/', '8', '5', '2', '0', ' ', 'N', '7', '4', '1', ' '};
 
 int FindKeyPosition(const uint8_t columns[kKeypadRows]) {
   int position = 0;
   for (int row = 0; row < kKeypadRows; ++row) {
     for (int column = 0; column < kKeypadColumns; ++column) {
       if ((columns[row] & (1u << column)) == 0) {
-        position = row * kKeypadColumns + column + 1;
+        position = KeyPosition(row, column);
       }
     }
   }
@@ -43,7 +37,7 @@ static bool ReadKeypadMatrix(uint8_t rows[kKeypadRows],
   for (int row = 0; row < kKeypadRows; ++row) {
     uint8_t port_a = 0;
     answered[row] = ReadKeypadRow(kRowPatterns[row], port_a, rows[row]);
-    if (QuitRequested()) return false;
+    if (QuitRequestedWithoutConsole()) return false;
   }
   return true;
 }
@@ -51,8 +45,8 @@ static bool ReadKeypadMatrix(uint8_t rows[kKeypadRows],
 void ScanKeypad() {
   KeypadState state = kNoKeyDown;
   for (;;) {
-    if (PollConsoleKey() == kEscapeKey) return;
-    if (QuitRequested()) return;
+    // The console once per pass, before the rows.
+    if (QuitRequestedLookingAtConsole()) return;
     uint8_t rows[kKeypadRows];
     bool answered[kKeypadRows];
     if (!ReadKeypadMatrix(rows, answered)) return;

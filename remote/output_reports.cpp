@@ -14,49 +14,53 @@ static void SendOutputReport() {
 }
 
 void SetLeds(uint8_t value) {
-  // High nibble: player LEDs 1-4. Bit 0 would run the rumble motor.
-  OutputReportBuffer[0] = 0x11;
+  OutputReportBuffer[0] = kLedReport;
   OutputReportBuffer[1] = value;
   SendOutputReport();
 }
 
 void SetReportMode(uint8_t flags, uint8_t mode) {
-  OutputReportBuffer[0] = 0x12;
+  OutputReportBuffer[0] = kReportModeReport;
   OutputReportBuffer[1] = flags;
   OutputReportBuffer[2] = mode;
   SendOutputReport();
 }
 
-void SetReportModeButtons() { SetReportMode(0x00, 0x30); }
+void SetReportModeButtons() { SetReportMode(kReportOnChange, kButtonsReport); }
 
-void SetReportModeAccel() { SetReportMode(0x00, 0x31); }
+void SetReportModeAccel() {
+  SetReportMode(kReportOnChange, kButtonsAccelReport);
+}
+
+// Byte 1 selects the register space, bytes 2-4 are the address.
+static void PutRegisterAddress(uint8_t device, uint8_t middle, uint8_t reg) {
+  OutputReportBuffer[1] = kRegisterSpace;
+  OutputReportBuffer[kAddressDeviceByte] = device;
+  OutputReportBuffer[kAddressMiddleByte] = middle;
+  OutputReportBuffer[kAddressRegisterByte] = reg;
+}
 
 void WriteRegisters(uint8_t device, uint8_t count, uint8_t reg, uint8_t byte0,
                     uint8_t byte1) {
-  // Byte 1 selects the register space; bytes 2-4 are the address (device,
-  // 0xFF, register). The size byte is count - 1, and the data always sit in
-  // bytes 6 and 7 whatever it says.
-  OutputReportBuffer[0] = 0x16;
-  OutputReportBuffer[1] = 0x04;
-  OutputReportBuffer[2] = device;
-  OutputReportBuffer[3] = 0xFF;
-  OutputReportBuffer[4] = reg;
-  OutputReportBuffer[5] = static_cast<uint8_t>(count - 1);
-  OutputReportBuffer[6] = byte0;
-  OutputReportBuffer[7] = byte1;
-  for (int i = 8; i <= 21; ++i) OutputReportBuffer[i] = 0x00;
+  // The size byte is count - 1, and the data always sit in the first two
+  // data bytes whatever it says; the other fourteen are zero.
+  OutputReportBuffer[0] = kWriteRegisterReport;
+  PutRegisterAddress(device, kWriteAddressMiddle, reg);
+  OutputReportBuffer[kWriteSizeByte] = static_cast<uint8_t>(count - 1);
+  OutputReportBuffer[kWriteDataByte] = byte0;
+  OutputReportBuffer[kWriteDataByte + 1] = byte1;
+  for (size_t i = kWriteDataByte + 2; i < kWriteDataByte + kRegisterDataMax;
+       ++i) {
+    OutputReportBuffer[i] = 0x00;
+  }
   SendOutputReport();
 }
 
 void RequestRegisterRead(uint8_t device, uint8_t count, uint8_t reg) {
-  // Address as in a write but with 0x00 in the middle; then the byte count
-  // as a big-endian 16-bit value. The remote answers with report 0x21.
-  OutputReportBuffer[0] = 0x17;
-  OutputReportBuffer[1] = 0x04;
-  OutputReportBuffer[2] = device;
-  OutputReportBuffer[3] = 0x00;
-  OutputReportBuffer[4] = reg;
-  OutputReportBuffer[5] = 0x00;
-  OutputReportBuffer[6] = count;
+  // The byte count is big-endian; the remote answers with report 0x21.
+  OutputReportBuffer[0] = kReadRegisterReport;
+  PutRegisterAddress(device, kReadAddressMiddle, reg);
+  OutputReportBuffer[kReadCountByte] = 0x00;
+  OutputReportBuffer[kReadCountByte + 1] = count;
   SendOutputReport();
 }

@@ -17,7 +17,9 @@
 #include "base/wait.h"
 #include "remote/remote_link.h"
 
-std::atomic<bool> probe_running{false};
+// Set from the reader's start until the window is over; the reader runs
+// while it is set.
+static std::atomic<bool> probe_running{false};
 
 constexpr int32_t kProbeWindowMs = 100;
 constexpr int kReaderPauseMs = 100;

@@ -4,9 +4,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
-#include "transport/wii_remote.h"
+#include "protocol/wii_remote.h"
 #include "transport/zolmek_hid.h"
 
 // The one handle of the run; -1 until the remote is open.
@@ -45,6 +46,18 @@ void RequestRegisterRead(uint8_t device, uint8_t count, uint8_t reg);
 // How long a register read may stay unanswered before it counts as lost.
 // The remote answers within a few milliseconds.
 constexpr int kReadReplyTimeoutMs = 250;
+using ReadDeadline = std::chrono::steady_clock::time_point;
+// kReadReplyTimeoutMs from now: when the read just requested counts as lost.
+ReadDeadline ReadReplyDeadline();
+
+// An answer to a register read (report 0x21), as the remote gave it.
+struct RegisterAnswer {
+  uint8_t error;  // kErrorNoDevice: nothing at that address
+  // The low 16 bits of the address read: the middle byte and the register.
+  uint8_t address_middle;
+  uint8_t address_register;
+  uint8_t data[2];  // the first two data bytes
+};
 
 // One read of at most timeout_ms into InputReportBuffer. Returns the
 // report's length, 0 when none came in time, -1 when the remote is gone
@@ -56,18 +69,13 @@ void TakeRemoteReport(int32_t length);
 // The two in one: read, then take.
 void PollRemote(int32_t timeout_ms);
 
-// Waits for the answer to the register read just requested while the
-// expander's first port drives `pattern`, and delivers its two data bytes.
-// Returns true when they came from the answer. Error code 7, no answer
-// within kReadReplyTimeoutMs, a quit request or a lost remote all deliver
-// 0xFF, 0xFF and return false: such a read says nothing about the pins.
-bool AwaitReadReply(uint8_t pattern, uint8_t& first, uint8_t& second);
+// Reads reports until the next answer to a register read, taking the button
+// bytes of the button reports on the way. False when none came by
+// `deadline`, the remote went away or a quit was asked for. Which read it
+// answers, and what its bytes mean, is for the caller to tell.
+bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer);
 
 // --- Liveness probe ---------------------------------------------------------
-// Set from the reader's start until the probe's window is over; the reader
-// runs while it is set.
-extern std::atomic<bool> probe_running;
-
 // Starts the probe's reader thread, already reading, just before the report
 // mode is set: the first report after the mode change then reaches it at
 // once, and the window does not include how long a thread takes to start

@@ -1,7 +1,46 @@
 // The whole program in-process against the emulated remote: what it sends,
 // prints and shows, and how it ends.
 #include "app/application.h"
+#include "base/quit.h"
 #include "tests/program_fixture.h"
+
+class QuitPolicyTest : public ProgramTest {};
+
+// The quit rule from the state it reads: each way out, and what is none.
+// It remembers: asked again without the console, it says the same.
+TEST_F(QuitPolicyTest, EachWayOutAndNothingElseEndsTheRun) {
+  struct Case {
+    const char* what;
+    bool stop, lost;
+    uint8_t button_byte_1, button_byte_2;
+    int key;
+    bool look, quit;
+  } cases[] = {
+      {"nothing", false, false, 0x00, 0x00, kNoKey, true, false},
+      {"Home: byte 2, bit 7", false, false, 0x00, 0x80, kNoKey, false, true},
+      {"the rest of byte 2", false, false, 0x00, 0x7F, kNoKey, false, false},
+      {"bit 7 of byte 1", false, false, 0x80, 0x00, kNoKey, false, false},
+      {"a stop signal", true, false, 0x00, 0x00, kNoKey, false, true},
+      {"the remote gone", false, true, 0x00, 0x00, kNoKey, false, true},
+      {"Escape", false, false, 0x00, 0x00, kEscapeKey, true, true},
+      {"Escape, not looked at", false, false, 0x00, 0x00, kEscapeKey, false,
+       false},
+      {"another key", false, false, 0x00, 0x00, 'a', true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    stop_requested = c.stop;
+    remote_lost = c.lost;
+    remote_state.button_byte_1 = c.button_byte_1;
+    remote_state.button_byte_2 = c.button_byte_2;
+    fake::console = fake::ConsoleKeys({c.key});
+    EXPECT_EQ(c.look ? QuitRequestedLookingAtConsole()
+                     : QuitRequestedWithoutConsole(),
+              c.quit);
+    EXPECT_EQ(QuitRequestedWithoutConsole(), c.quit);
+  }
+}
 
 class ApplicationTest : public ProgramTest {
  protected:

@@ -130,13 +130,32 @@ TEST_F(DetectKeypadTest, EveryRegisterWriteIsFollowedByAMillisecond) {
   }
 }
 
+// The console is looked at once per attempt, and between the slices of a
+// long wait; the dots say which attempts ended.
 TEST_F(DetectKeypadTest, EscapeEndsItWithoutAnotherAttempt) {
-  OpenRemote("keypad absent");
-  fake::console = fake::ConsoleKeys({kNoKey, kNoKey, kEscapeKey});
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(DetectKeypad());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "..");
-  EXPECT_TRUE(stop_requested);
+  struct Case {
+    const char* scenario;
+    std::vector<int> console;
+    const char* dots;
+  } cases[] = {
+      {"keypad absent", {kNoKey, kNoKey, kEscapeKey}, ".."},
+      // Escape while the first answer is awaited: no dot for that attempt.
+      {"lost 1-100000", {kNoKey, kEscapeKey}, ""},
+      // A wrong echo fails the attempt at once, without waiting out the
+      // read's time: the next look is the second attempt's.
+      {"port-a 0xFF", {kNoKey, kEscapeKey}, "."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    SetUp();
+    OpenRemote(c.scenario);
+    fake::console = fake::ConsoleKeys(c.console);
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(DetectKeypad());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.dots);
+    EXPECT_TRUE(stop_requested);
+    TearDown();
+  }
 }
 
 TEST_F(DetectKeypadTest, ReleaseLetsEveryPinGo) {
@@ -152,19 +171,22 @@ class ScanKeypadTest : public ProgramTest {
   struct Run {
     std::string out;
     std::vector<std::string> events;
+    std::vector<std::string> reports;
   };
-  Run Scan(const std::string& scenario, int passes) {
+  // `console`, when given, answers the console's looks instead.
+  Run Scan(const std::string& scenario, int passes,
+           std::function<int()> console = nullptr) {
     OpenRemote(scenario);
     ConfigureExpander();
     std::vector<int> keys(passes, kNoKey);
     keys.push_back(kEscapeKey);
-    fake::console = fake::ConsoleKeys(keys);
+    fake::console = console ? console : fake::ConsoleKeys(keys);
     testing::internal::CaptureStdout();
     {
       Deadline deadline("ScanKeypad to end on Escape or Home");
       ScanKeypad();
     }
-    Run run{testing::internal::GetCapturedStdout(), fake::events};
+    Run run{testing::internal::GetCapturedStdout(), fake::events, Log()};
     TearDown();
     SetUp();
     return run;
@@ -245,6 +267,34 @@ TEST_F(ScanKeypadTest, HomeButtonEndsTheScan) {
   Deadline deadline("ScanKeypad to end on Home");
   ScanKeypad();  // no Escape ever comes
   EXPECT_NE(remote_state.button_byte_2 & kHomeButtonBit, 0);
+}
+
+// A quit in the middle of a pass (a stop signal sets the same flag as
+// Escape) ends it before the next row: the rows
+// after are neither driven nor read, and the part read is not announced.
+// "+" (row 0) is down from pass 3 on; pass 3 reads row 0 with request 9.
+TEST_F(ScanKeypadTest, QuitMidPassEndsItBeforeTheNextRow) {
+  struct Case {
+    const char* what;
+    const char* scenario;
+    std::function<int()> console;
+    const char* last_row;
+  } cases[] = {
+      {"Home, reported with row 0's answer", "press + 3\nhome 3", nullptr,
+       "FC"},
+      {"Escape while row 1's answer is late", "press + 3\nlate 10 100",
+       fake::ConsoleKeys({kNoKey, kNoKey, kNoKey, kEscapeKey}), "FA"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Run run = Scan(c.scenario, 100, c.console);
+    EXPECT_EQ(run.out, "");
+    const std::string row =
+        RegisterWrite(std::string("02 01 ") + c.last_row + " 00");
+    EXPECT_EQ(
+        std::vector<std::string>(run.reports.end() - 3, run.reports.end()),
+        (std::vector<std::string>{row, row, kReadRequest}));
+  }
 }
 
 TEST_F(ScanKeypadTest, SomeoneElsesAnswersAreNotTakenForARow) {

@@ -17,7 +17,6 @@
 #include "base/console.h"
 #include "base/stop.h"
 #include "emulator/emulator_control.h"
-#include "remote/quit.h"
 #include "remote/remote_link.h"
 #include "tests/expected_output.h"
 #include "tests/fakes/host_fake.h"
@@ -62,10 +61,7 @@ class Deadline {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetProgramState();
-    probe_running = false;
-  }
+  void SetUp() override { ResetProgramState(); }
 
   void TearDown() override {
     if (remote_handle >= 0) CloseHidHandle(remote_handle);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/quit_policy.h"
 #include "base/stop.h"
 #include "remote/remote_link.h"
 #include "tests/fakes/host_fake.h"
@@ -19,5 +20,6 @@ inline void ResetProgramState() {
   remote_lost = false;
   stop_requested = false;
   remote_handle = -1;
+  InstallQuitPolicy();
   fake::Reset();
 }

@@ -1,9 +1,49 @@
-// The remote's report lengths, as a transport that cannot ask the device
-// uses them.
+// The devices' numbers (protocol/) against the outside world's, and the
+// remote's report lengths, as a transport that cannot ask the device uses
+// them.
 #include <gtest/gtest.h>
 
+#include "protocol/keypad.h"
+#include "protocol/wii_remote.h"
 #include "transport/report_descriptor.h"
-#include "transport/wii_remote.h"
+
+// Written out here, so that a wrong number in protocol/ cannot pass for the
+// program, the emulators and the tests at once.
+TEST(DeviceFactsTest, EachNameHoldsTheNumberTheHardwareUses) {
+  const std::pair<unsigned, unsigned> facts[] = {
+      {kRemoteVendorId, 0x057E},
+      {kRemoteProductId, 0x0306},
+      {kRemotePlusProductId, 0x0330},
+      {kLedReport, 0x11},
+      {kReportModeReport, 0x12},
+      {kWriteRegisterReport, 0x16},
+      {kReadRegisterReport, 0x17},
+      {kStatusReport, 0x20},
+      {kReadReplyReport, 0x21},
+      {kAcknowledgeReport, 0x22},
+      {kButtonsReport, 0x30},
+      {kButtonsAccelReport, 0x31},
+      {kHomeButtonBit, 0x80},
+      {kAllPlayerLeds, 0xF0},
+      {PlayerLed(1), 0x10},
+      {kRegisterSpace, 0x04},
+      {kAnswerErrorBits, 0x0F},
+      {kErrorNoDevice, 7},
+      {kExpanderDevice, 0xE8},
+      {kInputRegister, 0},
+      {kOutputRegister, 2},
+      {kDirectionRegister, 6},
+      {kRowPatterns[0], 0xFC},
+      {kRowPatterns[1], 0xFA},
+      {kRowPatterns[2], 0xF6},
+      {kRowPatterns[3], 0xEE},
+      {kColumnBits, 0x3F},
+      {unsigned(KeyPosition(2, 3)), 16},
+  };
+  for (size_t i = 0; i < std::size(facts); ++i) {
+    EXPECT_EQ(facts[i].first, facts[i].second) << "row " << i;
+  }
+}
 
 TEST(RemoteReportsTest, OutputLengthsOfTheReportsZolmekSends) {
   const std::pair<uint8_t, size_t> cases[] = {

@@ -27,8 +27,8 @@ extern "C" {
 #include <fstream>
 #include <sstream>
 
+#include "protocol/wii_remote.h"
 #include "tests/binary_harness_win32.h"
-#include "transport/wii_remote.h"
 
 // The HID devices wine lists with the remote's ids.
 static int RemotesListed() {

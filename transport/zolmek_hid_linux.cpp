@@ -28,8 +28,8 @@
 
 #include <mutex>
 
+#include "protocol/wii_remote.h"
 #include "transport/report_descriptor.h"
-#include "transport/wii_remote.h"
 #include "transport/zolmek_hid.h"
 
 namespace {

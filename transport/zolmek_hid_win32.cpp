@@ -25,7 +25,7 @@ extern "C" {
 #include <cstdio>
 #include <mutex>
 
-#include "transport/wii_remote.h"
+#include "protocol/wii_remote.h"
 #include "transport/zolmek_hid.h"
 
 namespace {

@@ -3,15 +3,12 @@
 #include <string_view>
 
 #include "emulator/scenario.h"
+#include "protocol/keypad.h"
 
 namespace zolmek_remote {
 namespace {
 
 using zolmek_emulator::KeyPositionOfCharacter;
-using zolmek_emulator::kKeyCharacters;
-using zolmek_emulator::kMatrixColumns;
-using zolmek_emulator::kMatrixPositions;
-using zolmek_emulator::kMatrixRows;
 
 // The keypad's blank positions, in table order, take these letters ('e' is
 // Enter, 'h' Home, 'n' Delete, 'q' quit).
@@ -21,7 +18,7 @@ constexpr char kTab = '\t';
 constexpr char kCtrlC = '\x03';
 
 int PositionOfComputerKey(char c) {
-  for (int position = 1; position <= kMatrixPositions; ++position) {
+  for (int position = 1; position <= kKeyPositions; ++position) {
     if (ComputerKeyForPosition(position) == c) return position;
   }
   switch (c) {
@@ -40,11 +37,11 @@ int PositionOfComputerKey(char c) {
 }  // namespace
 
 char ComputerKeyForPosition(int position) {
-  if (position < 1 || position > kMatrixPositions) return '\0';
-  const char printed = kKeyCharacters[position];
+  if (position < 1 || position > kKeyPositions) return '\0';
+  const char printed = KeyTable[position];
   if (printed != ' ') return printed;
   int blank = 0;
-  for (int p = 1; p < position; ++p) blank += kKeyCharacters[p] == ' ';
+  for (int p = 1; p < position; ++p) blank += KeyTable[p] == ' ';
   return kBlankLetters[blank];
 }
 
@@ -81,11 +78,11 @@ std::string HelpText() {
   std::string text =
       "zolmek-remote: the keypad's keys on this keyboard (E: Enter or e, "
       "N: n or Delete;\nletters stand for the blank positions):\n";
-  for (int row = 0; row < kMatrixRows; ++row) {
+  for (int row = 0; row < kKeypadRows; ++row) {
     text += "   ";
-    for (int column = 0; column < kMatrixColumns; ++column) {
+    for (int column = 0; column < kKeypadColumns; ++column) {
       text += ' ';
-      text += ComputerKeyForPosition(row * kMatrixColumns + column + 1);
+      text += ComputerKeyForPosition(KeyPosition(row, column));
     }
     text += '\n';
   }

@@ -112,7 +112,7 @@ class RawTerminal {
 
 std::string LedText(uint8_t leds) {
   std::string text = "LEDs ";
-  for (int led = 0; led < 4; ++led) text += (leds >> (4 + led)) & 1 ? '*' : '-';
+  for (int led = 1; led <= 4; ++led) text += leds & PlayerLed(led) ? '*' : '-';
   return text;
 }
 
@@ -236,8 +236,8 @@ int Run(const Options& options) {
     }
     if (options.verbose)
       std::fprintf(stderr, "zolmek-remote: %s\n", line.c_str());
-    if (interactive && report.size() >= 2 && report[0] == kLedReport &&
-        report[1] != shown_leds) {
+    if (interactive && report.size() >= RemoteOutputReportLength(kLedReport) &&
+        report[0] == kLedReport && report[1] != shown_leds) {
       shown_leds = report[1];
       std::fprintf(stderr, "zolmek-remote: %s\n", LedText(shown_leds).c_str());
     }

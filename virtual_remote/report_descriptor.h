@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "transport/wii_remote.h"
+#include "protocol/wii_remote.h"
 
 namespace zolmek_remote {
 

@@ -27,7 +27,8 @@ class UhidRemote {
   // Called with every output report the kernel passes on, as received.
   std::function<void(std::span<const uint8_t>)> on_output;
 
-  // Creates the device: 057E:0306 on the USB bus, or on the Bluetooth bus,
+  // Creates the device: a Wii Remote (057E:0306), or a Plus (057E:0330)
+  // when the scenario says so, on the USB bus, or on the Bluetooth bus,
   // where the kernel's hid-wiimote driver takes it when loaded. Empty on
   // success, else what failed.
   std::string Create(const std::string& name, bool bluetooth = false);

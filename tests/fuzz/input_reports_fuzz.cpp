@@ -50,7 +50,7 @@ struct Feed {
   uint8_t buttons[2] = {0, 0};
   uint8_t accel_x = 0;
   bool probe_answered = false;  // a valid answer echoed 0xEE exactly
-  bool backed[kKeypadRows * kKeypadColumns + 1] = {};
+  bool backed[kKeyPositions + 1] = {};
   size_t events_checked = 0;
 } feed;
 
@@ -69,28 +69,37 @@ int RowOfPattern(uint8_t pattern) {
 // Notes what a report handed out may rightly cause.
 void NoteReport(const uint8_t* r, size_t length) {
   const uint8_t id = r[0];
-  if ((id == 0x30 || id == 0x31) && length >= 3) {
-    feed.buttons[0] = r[1];
-    feed.buttons[1] = r[2];
+  if ((id == kButtonsReport || id == kButtonsAccelReport) &&
+      length > kButtonByte2) {
+    feed.buttons[0] = r[kButtonByte1];
+    feed.buttons[1] = r[kButtonByte2];
   }
-  if (id == 0x31 && length >= 6) feed.accel_x = r[3];
-  if (id != 0x21 || length < 8) return;
-  if (r[4] != 0x00 || r[5] != 0x00 || (r[3] & 0x0F) == 7) return;
-  if ((r[6] & static_cast<uint8_t>(~feed.driven)) != 0) return;
-  if (feed.driven == kRowPatterns[kKeypadRows - 1] && r[6] == feed.driven) {
+  if (id == kButtonsAccelReport && length > kAccelZByte) {
+    feed.accel_x = r[kAccelXByte];
+  }
+  if (id != kReadReplyReport || length < kAnswerDataByte + 2) return;
+  if (r[kAnswerAddressMiddleByte] != kReadAddressMiddle ||
+      r[kAnswerAddressRegisterByte] != kInputRegister ||
+      (r[kAnswerSizeErrorByte] & kAnswerErrorBits) == kErrorNoDevice) {
+    return;
+  }
+  const uint8_t port_a = r[kAnswerDataByte];
+  const uint8_t columns = r[kAnswerDataByte + 1];
+  if ((port_a & static_cast<uint8_t>(~feed.driven)) != 0) return;
+  if (feed.driven == kRowPatterns[kKeypadRows - 1] && port_a == feed.driven) {
     feed.probe_answered = true;
   }
   const int row = RowOfPattern(feed.driven);
   if (row < 0) return;
   for (int column = 0; column < kKeypadColumns; ++column) {
-    if ((r[7] & (1u << column)) == 0) {
-      feed.backed[row * kKeypadColumns + column + 1] = true;
+    if ((columns & (1u << column)) == 0) {
+      feed.backed[KeyPosition(row, column)] = true;
     }
   }
 }
 
 bool SomeBackedKeyTypes(unsigned code) {
-  for (int p = 1; p <= kKeypadRows * kKeypadColumns; ++p) {
+  for (int p = 1; p <= kKeyPositions; ++p) {
     if (feed.backed[p] && VirtualKeyForChar(KeyTable[p]) == code) return true;
   }
   return false;
@@ -127,10 +136,11 @@ int32_t WriteReport(HidHandle h, const uint8_t* buffer, uint32_t* write_count) {
   if (h != 0 || buffer == nullptr) return -1;
   const size_t length = RemoteOutputReportLength(buffer[0]);
   if (length == 0) return -1;
-  // 16 04 E8 FF 02 ..: port A's output latch, the row driven.
-  if (buffer[0] == 0x16 && buffer[2] == kExpanderDevice &&
-      buffer[4] == kOutputRegister) {
-    feed.driven = buffer[6];
+  // Port A's output latch: the row driven.
+  if (buffer[0] == kWriteRegisterReport &&
+      buffer[kAddressDeviceByte] == kExpanderDevice &&
+      buffer[kAddressRegisterByte] == kOutputRegister) {
+    feed.driven = buffer[kWriteDataByte];
   }
   if (write_count != nullptr) *write_count = static_cast<uint32_t>(length);
   return static_cast<int32_t>(length);

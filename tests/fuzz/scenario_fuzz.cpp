@@ -15,14 +15,14 @@
 
 #include "emulator/remote_model.h"
 #include "emulator/scenario.h"
-#include "transport/wii_remote.h"
+#include "protocol/keypad.h"
+#include "protocol/wii_remote.h"
 
 namespace {
 
 using namespace zolmek_emulator;
 using std::chrono::milliseconds;
 
-constexpr uint8_t kRows[] = {0xFC, 0xFA, 0xF6, 0xEE};
 constexpr size_t kLongestRead = 256;
 constexpr int kMostReportsPerStep = 4096;
 constexpr int kScanPasses = 12;
@@ -41,8 +41,9 @@ struct Run {
     model.HandleOutputReport(report, now);
   }
   void WriteExpander(uint8_t reg, uint8_t b0, uint8_t b1) {
-    std::vector<uint8_t> report = {0x16, 0x04, 0xE8, 0xFF, reg, 0x01, b0, b1};
-    Send(report);
+    const uint8_t size = kExpanderTransferBytes - 1;
+    Send({kWriteRegisterReport, kRegisterSpace, kExpanderDevice,
+          kWriteAddressMiddle, reg, size, b0, b1});
   }
   // Moves the clock on and takes every report due by then.
   void Pass(int ms) {
@@ -55,9 +56,10 @@ struct Run {
     }
   }
   void ReadRow(uint8_t pattern) {
-    WriteExpander(0x02, pattern, 0x00);
-    WriteExpander(0x02, pattern, 0x00);
-    Send({0x17, 0x04, 0xE8, 0x00, 0x00, 0x00, 0x02});
+    WriteExpander(kOutputRegister, pattern, 0x00);
+    WriteExpander(kOutputRegister, pattern, 0x00);
+    Send({kReadRegisterReport, kRegisterSpace, kExpanderDevice,
+          kReadAddressMiddle, kInputRegister, 0x00, kExpanderTransferBytes});
     Pass(3);
   }
 };
@@ -76,20 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   Run run{RemoteModel(parsed.scenario)};
-  run.Send({0x12, 0x00, 0x31});
+  run.Send({kReportModeReport, kReportOnChange, kButtonsAccelReport});
   run.Pass(100);
-  run.Send({0x12, 0x00, 0x30});
-  run.Send({0x11, 0xF0});
+  run.Send({kReportModeReport, kReportOnChange, kButtonsReport});
+  run.Send({kLedReport, kAllPlayerLeds});
   for (int attempt = 0; attempt < 3; ++attempt) {
-    run.WriteExpander(0x06, 0x00, 0xFF);
-    run.ReadRow(kRows[3]);
+    run.WriteExpander(kDirectionRegister, kEveryPinDriven, kNoPinDriven);
+    run.ReadRow(kRowPatterns[kKeypadRows - 1]);
   }
   for (int pass = 0; pass < kScanPasses; ++pass) {
-    for (uint8_t pattern : kRows) run.ReadRow(pattern);
+    for (uint8_t pattern : kRowPatterns) run.ReadRow(pattern);
   }
-  run.Send({0x11, 0x10});
-  run.WriteExpander(0x06, 0xFF, 0xFF);
-  run.Send({0x12, 0x00, 0x30});
+  run.Send({kLedReport, PlayerLed(1)});
+  run.WriteExpander(kDirectionRegister, kNoPinDriven, kNoPinDriven);
+  run.Send({kReportModeReport, kReportOnChange, kButtonsReport});
   run.Pass(50);
   return 0;
 }

@@ -20,7 +20,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "transport/wii_remote.h"
+#include "protocol/wii_remote.h"
 
 namespace vm {
 namespace {

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "tests/vm/guest_harness.h"
-#include "transport/wii_remote.h"
+#include "protocol/wii_remote.h"
 
 namespace vm {
 namespace {
