@@ -14,3 +14,9 @@ static bool QuitPolicy(bool look_at_console) {
 }
 
 void InstallQuitPolicy() { SetQuitRule(QuitPolicy); }
+
+static bool ServiceQuitPolicy(bool) {
+  return stop_requested.load() || remote_lost.load();
+}
+
+void InstallServiceQuitPolicy() { SetQuitRule(ServiceQuitPolicy); }

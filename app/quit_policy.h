@@ -8,3 +8,7 @@
 // anything waits. An Escape taken at the console sets stop_requested, so
 // that every later question, with or without the console, sees it.
 void InstallQuitPolicy();
+
+// The service mode's rule: a stop signal or a lost remote. The Home button
+// does nothing there, and there is no console to look at.
+void InstallServiceQuitPolicy();

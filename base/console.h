@@ -18,6 +18,11 @@ constexpr int kOtherKey = 0;
 // once.
 void OpenConsole();
 
+// The service mode's share of the above: stop requests as there, SIGHUP
+// (Linux) as reload_requested instead, and no terminal: stdin is not read
+// and its mode not touched.
+void OpenServiceSignals();
+
 // Puts the terminal back as OpenConsole found it. Safe to call more than once.
 void RestoreConsole();
 

@@ -62,11 +62,18 @@ static void TakeTheTerminalAgain() {
   }
 }
 
+// In the service mode SIGHUP asks for a reload, not a stop.
+static std::atomic<bool> hangup_reloads{false};
+
 static void* WatchSignals(void* arg) {
   const sigset_t* set = static_cast<const sigset_t*>(arg);
   for (;;) {
     int signal_number = 0;
     if (sigwait(set, &signal_number) != 0) continue;
+    if (signal_number == SIGHUP && hangup_reloads) {
+      reload_requested = true;
+      continue;
+    }
     if (signal_number == SIGTSTP) {
       StopWithTheShellsMode();
       continue;
@@ -93,7 +100,7 @@ static void RestoreAndDie(int signal_number) {
   raise(signal_number);
 }
 
-void OpenConsole() {
+static void WatchStopSignals() {
   static sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
@@ -111,7 +118,15 @@ void OpenConsole() {
   for (int fatal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
     signal(fatal, RestoreAndDie);
   }
+}
 
+void OpenServiceSignals() {
+  hangup_reloads = true;
+  WatchStopSignals();
+}
+
+void OpenConsole() {
+  WatchStopSignals();
   // Reads must not wait: the scan looks at the console once per pass.
   if (EnterSingleKeyMode(STDIN_FILENO, 0, saved_terminal, zolmek_terminal)) {
     terminal_changed = true;

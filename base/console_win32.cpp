@@ -53,6 +53,9 @@ void OpenConsole() {
   SetConsoleCtrlHandler(HandleConsoleEvent, TRUE);
 }
 
+// No SIGHUP here: a service reloads when it is started again.
+void OpenServiceSignals() { OpenConsole(); }
+
 void RestoreConsole() {
   if (run_finished != nullptr) SetEvent(run_finished);
 }

@@ -7,3 +7,7 @@
 #include <atomic>
 
 extern std::atomic<bool> stop_requested;
+
+// The service mode's request to read its files again (SIGHUP on Linux): the
+// main thread looks at it between steps and clears it.
+extern std::atomic<bool> reload_requested;

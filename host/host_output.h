@@ -41,10 +41,17 @@ extern uint8_t SoundBuffer[kSoundBufferSize];
 // How many bytes of SoundBuffer the file filled.
 extern size_t sound_size;
 
-// Reads test1.wav into SoundBuffer and gets the player ready. Missing or
-// unusable file, or no audio device: the key sound is off, nothing else
-// changes.
+// The file LoadKeySound reads: kKeySoundFile in the working directory
+// unless set here. nullptr: no key sound at all, PlayKeySound does nothing
+// (on Windows not even the system's default sound).
+void SetKeySoundFile(const char* path);
+
+// Reads the key sound file into SoundBuffer and gets the player ready.
+// Missing or unusable file, or no audio device: the key sound is off,
+// nothing else changes.
 void LoadKeySound();
+// Closes the player and loads the file again (it may have changed).
+void ReloadKeySound();
 // Starts the key sound from the top, at once, without waiting for it.
 void PlayKeySound();
 
@@ -53,4 +60,6 @@ void PlayKeySound();
 size_t ReadKeySoundFile(const char* name, uint8_t* buffer, size_t capacity);
 // Platform: decodes the image and opens the audio device.
 void PrepareKeySoundPlayer(const uint8_t* image, size_t size);
+// Platform: starts the image from the top.
+void StartKeySound();
 void CloseKeySoundPlayer();

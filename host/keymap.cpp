@@ -311,6 +311,14 @@ bool ReloadKeymap(const char* file, const KeypadLayout& layout,
   return true;
 }
 
+bool SameKeyAt(int position, int other_position) {
+  const KeyBinding& a = BindingAt(active_keymap, position);
+  const KeyBinding& b = BindingAt(active_keymap, other_position);
+  if (a.kind != b.kind) return false;
+  return a.kind != KeyBinding::kChord ||
+         (a.chord.key == b.chord.key && a.chord.modifiers == b.chord.modifiers);
+}
+
 void TypeKeyAt(int position, char legend) {
   const KeyBinding& binding = BindingAt(active_keymap, position);
   if (binding.kind == KeyBinding::kBuiltIn) SendKeyForChar(legend);

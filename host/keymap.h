@@ -114,6 +114,10 @@ void UseKeymap(Keymap map);
 // use; a bad one leaves it and its faults are in `errors`.
 bool ReloadKeymap(const char* file, const KeypadLayout& layout,
                   std::vector<std::string>& errors);
+// Whether the map in use has two positions type alike (both built in, both
+// none, or the same chord); what the built-in table gives them is their
+// legends' business.
+bool SameKeyAt(int position, int other_position);
 // Types what the map in use gives the position. Built in: SendKeyForChar
 // with `legend`, the built-in table's character there.
 void TypeKeyAt(int position, char legend);

@@ -88,7 +88,7 @@ void PrepareKeySoundPlayer(const uint8_t* image, size_t size) {
   }
 }
 
-void PlayKeySound() {
+void StartKeySound() {
   if (audio_device == 0) return;
   SDL_ClearQueuedAudio(audio_device);
   SDL_QueueAudio(audio_device, samples, samples_size);

@@ -9,7 +9,7 @@
 
 void PrepareKeySoundPlayer(const uint8_t*, size_t) {}
 
-void PlayKeySound() {
+void StartKeySound() {
   PlaySoundA(reinterpret_cast<LPCSTR>(SoundBuffer), nullptr,
              SND_MEMORY | SND_ASYNC);
 }

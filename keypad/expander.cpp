@@ -67,7 +67,7 @@ bool ReadKeypadRow(uint8_t pattern, uint8_t& port_a, uint8_t& columns) {
   return false;
 }
 
-bool DetectKeypad() {
+bool DetectKeypad(bool show_dots) {
   const uint8_t probe_pattern = kRowPatterns[kKeypadRows - 1];
   for (int attempt = 0; attempt < kDetectAttempts; ++attempt) {
     // Escape is looked at once per attempt: 79 failed ones take about a
@@ -85,8 +85,10 @@ bool DetectKeypad() {
     }
     // Quit during the attempt: no dot for it.
     if (QuitRequestedWithoutConsole()) return false;
-    std::printf(".");
-    std::fflush(stdout);
+    if (show_dots) {
+      std::printf(".");
+      std::fflush(stdout);
+    }
   }
   return false;
 }

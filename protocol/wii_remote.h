@@ -17,6 +17,7 @@ inline constexpr uint16_t kRemotePlusProductId = 0x0330;
 // Output reports.
 inline constexpr uint8_t kLedReport = 0x11;  // player LEDs (and rumble)
 inline constexpr uint8_t kReportModeReport = 0x12;
+inline constexpr uint8_t kStatusRequestReport = 0x15;  // answered by 0x20
 inline constexpr uint8_t kWriteRegisterReport = 0x16;
 inline constexpr uint8_t kReadRegisterReport = 0x17;
 // Input reports. The remote sends ids 0x20 to 0x3F only.
@@ -76,6 +77,18 @@ inline constexpr uint8_t kAnswerErrorBits = 0x0F;
 inline constexpr size_t kAnswerAddressMiddleByte = 4;
 inline constexpr size_t kAnswerAddressRegisterByte = 5;
 inline constexpr size_t kAnswerDataByte = 6;
+// The status report (0x20), the answer to 0x15 (and sent unasked when an
+// extension is plugged in or out): the button bytes, a flags byte, two
+// bytes not used here, and the battery level (0-255). After one the remote
+// sends no data reports until the report mode is set again (the kernel's
+// hid-wiimote driver resends it for that reason).
+inline constexpr size_t kStatusFlagsByte = 3;
+inline constexpr uint8_t kStatusExtensionBit = 0x02;
+inline constexpr size_t kStatusBatteryByte = 6;
+// The battery level in percent, on the scale the kernel's hid-wiimote
+// driver reports it.
+constexpr int BatteryPercent(uint8_t level) { return level * 100 / 255; }
+
 // Error codes of register access (also in an acknowledgement's byte 4).
 inline constexpr uint8_t kErrorNone = 0;
 inline constexpr uint8_t kErrorNoDevice = 7;  // nothing at that address
@@ -88,6 +101,8 @@ constexpr size_t RemoteOutputReportLength(uint8_t report_id) {
       return 2;
     case kReportModeReport:
       return 3;
+    case kStatusRequestReport:
+      return 2;
     case kWriteRegisterReport:  // address, size, 16 data bytes
       return 22;
     case kReadRegisterReport:

@@ -5,6 +5,7 @@
 
 uint8_t InputReportBuffer[ZOLMEK_HID_BUFFER_SIZE];
 RemoteState remote_state;
+RemoteStatus remote_status;
 std::atomic<bool> remote_lost{false};
 
 using Clock = std::chrono::steady_clock;
@@ -36,11 +37,21 @@ static bool IsButtonReport(uint8_t id) {
 constexpr int32_t kButtonsEnd = kButtonByte2 + 1;
 constexpr int32_t kAccelEnd = kAccelZByte + 1;
 constexpr int32_t kAnswerDataEnd = kAnswerDataByte + 2;
+constexpr int32_t kStatusEnd = kStatusBatteryByte + 1;
 
 static void TakeButtons(int32_t length) {
   if (length < kButtonsEnd) return;
   remote_state.button_byte_1 = InputReportBuffer[kButtonByte1];
   remote_state.button_byte_2 = InputReportBuffer[kButtonByte2];
+}
+
+// A status report: kept, never taken for anything else nor dropped.
+static void TakeStatus(int32_t length) {
+  if (length < kStatusEnd) return;
+  TakeButtons(length);
+  remote_status.flags = InputReportBuffer[kStatusFlagsByte];
+  remote_status.battery_level = InputReportBuffer[kStatusBatteryByte];
+  ++remote_status.reports;
 }
 
 int32_t ReadRemoteReport(int32_t timeout_ms) {
@@ -50,6 +61,7 @@ int32_t ReadRemoteReport(int32_t timeout_ms) {
 void TakeRemoteReport(int32_t length) {
   if (length <= 0) return;
   const uint8_t id = InputReportBuffer[0];
+  if (id == kStatusReport) TakeStatus(length);
   if (!IsButtonReport(id)) return;
   TakeButtons(length);
   if (id == kButtonsAccelReport && length >= kAccelEnd) {
@@ -94,6 +106,10 @@ bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer) {
     const uint8_t id = InputReportBuffer[0];
     if (IsButtonReport(id)) {
       TakeButtons(length);  // not the accelerometer: only the probe wants it
+      continue;
+    }
+    if (id == kStatusReport) {
+      TakeStatus(length);
       continue;
     }
     if (id != kReadReplyReport) continue;   // acknowledgements and the like

@@ -26,6 +26,12 @@ void SetReportMode(uint8_t flags, uint8_t mode) {
   SendOutputReport();
 }
 
+void RequestStatus() {
+  OutputReportBuffer[0] = kStatusRequestReport;
+  OutputReportBuffer[1] = 0x00;  // bit 0 would run the rumble motor
+  SendOutputReport();
+}
+
 void SetReportModeButtons() { SetReportMode(kReportOnChange, kButtonsReport); }
 
 void SetReportModeAccel() {

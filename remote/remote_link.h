@@ -29,6 +29,16 @@ struct RemoteState {
 };
 extern RemoteState remote_state;
 
+// What the latest status report (0x20) said, and how many have come; the
+// count tells a mode that waits for one that it came. Status reports come
+// to whichever read takes them, the probe's reader included.
+struct RemoteStatus {
+  std::atomic<uint8_t> battery_level;  // 0-255
+  std::atomic<uint8_t> flags;
+  std::atomic<uint32_t> reports;
+};
+extern RemoteStatus remote_status;
+
 // Set when a read or write reports the remote gone; every wait then ends.
 extern std::atomic<bool> remote_lost;
 
@@ -39,6 +49,10 @@ void SetReportModeButtons();
 void SetReportModeAccel();
 void WriteRegisters(uint8_t device, uint8_t count, uint8_t reg, uint8_t byte0,
                     uint8_t byte1);
+// Asks for a status report (0x15); the answer (0x20) lands in
+// remote_status. The remote then sends no data reports until the report
+// mode is set again.
+void RequestStatus();
 void RequestRegisterRead(uint8_t device, uint8_t count, uint8_t reg);
 
 // --- Input reports ----------------------------------------------------------
@@ -64,13 +78,14 @@ struct RegisterAnswer {
 // (remote_lost is then set).
 int32_t ReadRemoteReport(int32_t timeout_ms);
 // RemoteState updated from the report of `length` bytes just read (buttons;
-// accelerometer too for a 0x31 report).
+// accelerometer too for a 0x31 report), or remote_status from a status
+// report.
 void TakeRemoteReport(int32_t length);
 // The two in one: read, then take.
 void PollRemote(int32_t timeout_ms);
 
 // Reads reports until the next answer to a register read, taking the button
-// bytes of the button reports on the way. False when none came by
+// bytes of the button reports and any status report on the way. False when none came by
 // `deadline`, the remote went away or a quit was asked for. Which read it
 // answers, and what its bytes mean, is for the caller to tell.
 bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer);

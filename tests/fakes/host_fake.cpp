@@ -70,7 +70,7 @@ void SendKeyChord(const KeyChord& chord) {
 void PrepareKeySoundPlayer(const uint8_t*, size_t size) {
   fake::events.push_back("player " + std::to_string(size));
 }
-void PlayKeySound() {
+void StartKeySound() {
   fake::sound_started_at = fake::Now();
   fake::events.push_back("sound");
 }
