@@ -17,6 +17,7 @@ inline constexpr uint16_t kRemotePlusProductId = 0x0330;
 // Output reports.
 inline constexpr uint8_t kLedReport = 0x11;  // player LEDs (and rumble)
 inline constexpr uint8_t kReportModeReport = 0x12;
+inline constexpr uint8_t kStatusRequestReport = 0x15;  // answered by 0x20
 inline constexpr uint8_t kWriteRegisterReport = 0x16;
 inline constexpr uint8_t kReadRegisterReport = 0x17;
 // Input reports. The remote sends ids 0x20 to 0x3F only.
@@ -51,6 +52,25 @@ inline constexpr size_t kAccelYByte = 4;
 inline constexpr size_t kAccelZByte = 5;
 // Button byte 2, bit 7: the Home button.
 inline constexpr uint8_t kHomeButtonBit = 0x80;
+
+// Report 0x15 asks for a status report: byte 1 holds the rumble bit (bit 0)
+// like every output report's first byte, 0x00 here. The remote answers with
+// 0x20, and also sends one unasked when an extension is plugged in or
+// pulled out. After any status report the remote sends no data reports
+// (0x30 to 0x3F, button changes included) until a 0x12 sets the report mode
+// again; register reads (0x17 -> 0x21) still work. The kernel's hid-wiimote
+// driver resends the mode after each one for that reason.
+//
+// Report 0x20: the button bytes, then byte 3 the flags (bit 1: an extension
+// is connected; bits 4 to 7 the player LEDs), bytes 4 and 5 unused, byte 6
+// the battery level.
+inline constexpr size_t kStatusFlagsByte = 3;
+inline constexpr uint8_t kStatusExtensionBit = 0x02;
+inline constexpr size_t kStatusBatteryByte = 6;
+
+// The battery level of a status report in percent, as the kernel's
+// hid-wiimote driver reports it (level * 100 / 255, rounded down).
+constexpr int BatteryPercent(uint8_t level) { return level * 100 / 255; }
 
 // Register access. Reports 0x16 and 0x17 name a 24-bit address on the
 // remote's register bus, big-endian in bytes 2 to 4: the device, a middle
@@ -88,6 +108,8 @@ constexpr size_t RemoteOutputReportLength(uint8_t report_id) {
       return 2;
     case kReportModeReport:
       return 3;
+    case kStatusRequestReport:
+      return 2;
     case kWriteRegisterReport:  // address, size, 16 data bytes
       return 22;
     case kReadRegisterReport:

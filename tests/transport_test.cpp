@@ -18,6 +18,10 @@ TEST(DeviceFactsTest, EachNameHoldsTheNumberTheHardwareUses) {
       {kReportModeReport, 0x12},
       {kWriteRegisterReport, 0x16},
       {kReadRegisterReport, 0x17},
+      {kStatusRequestReport, 0x15},
+      {kStatusFlagsByte, 3},
+      {kStatusExtensionBit, 0x02},
+      {kStatusBatteryByte, 6},
       {kStatusReport, 0x20},
       {kReadReplyReport, 0x21},
       {kAcknowledgeReport, 0x22},
@@ -51,10 +55,10 @@ TEST(RemoteReportsTest, OutputLengthsOfTheReportsZolmekSends) {
       {0x12, 3},
       {0x16, 22},
       {0x17, 7},
+      {0x15, 2},
       // Not ours to send: refused rather than sent at a guessed length.
       {0x00, 0},
       {0x10, 0},
-      {0x15, 0},
       {0x18, 0},
       {0x21, 0},
       {0xFF, 0},
@@ -92,6 +96,16 @@ TEST(RemoteReportsTest, InputLengthComesFromTheIdNotFromTheRead) {
   for (const Case& c : cases) {
     EXPECT_EQ(RemoteInputReportLength(c.id, c.received), c.length)
         << std::hex << int(c.id) << std::dec << " of " << c.received;
+  }
+}
+
+// The kernel's hid-wiimote driver: level * 100 / 255, rounded down.
+TEST(RemoteReportsTest, BatteryPercentOnTheKernelDriversScale) {
+  const std::pair<uint8_t, int> cases[] = {{0, 0},    {2, 0},    {3, 1},
+                                           {25, 9},   {26, 10},  {204, 80},
+                                           {254, 99}, {255, 100}};
+  for (const auto& [level, percent] : cases) {
+    EXPECT_EQ(BatteryPercent(level), percent) << int(level);
   }
 }
 

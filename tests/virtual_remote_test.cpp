@@ -28,7 +28,7 @@ TEST(VirtualRemoteTest, DescriptorGivesTheTransportTheRemotesLengths) {
   uint16_t lengths[256];
   ASSERT_EQ(
       ParseOutputReportLengths(descriptor.data(), descriptor.size(), lengths),
-      4);
+      5);
   for (int id = 0; id < 256; ++id) {
     EXPECT_EQ(lengths[id], RemoteOutputReportLength(static_cast<uint8_t>(id)))
         << "report " << id;
