@@ -25,6 +25,13 @@ static const char* const kBanner[] = {
     "\n",
 };
 
+// What the transport had to say about the open it was just asked for (a
+// remote it could not open, a kernel driver in the way), on stderr.
+static void PrintHidNote() {
+  char note[ZOLMEK_HID_TEXT_SIZE];
+  if (GetHidNote(note, sizeof note) > 0) std::fprintf(stderr, "%s\n", note);
+}
+
 static void PrintBanner() {
   for (const char* line : kBanner) std::printf("%s", line);
   std::fflush(stdout);
@@ -54,8 +61,10 @@ int RunApplication(int, char**, char**) {
   LoadKeySound();
   OpenKeystrokeDevice();
   remote_handle = OpenHidHandle(kRemoteVendorId, kRemoteProductId);
+  PrintHidNote();
   if (remote_handle == -1) {
     remote_handle = OpenHidHandle(kRemoteVendorId, kRemotePlusProductId);
+    PrintHidNote();
   }
   if (remote_handle == -1) {
     ShowMessageBox("Wii-Remote not found.");

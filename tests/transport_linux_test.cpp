@@ -1,8 +1,10 @@
 // The real Linux transport (its hidraw node found by hidapi) on a stand-in
-// hidapi and hidraw node: the length each report goes out at, and the warning
-// when the kernel's own driver holds the remote.
+// hidapi, hidraw node and udev monitor: the length each report goes out at,
+// the note when the remote cannot be opened or the kernel's own driver holds
+// it, and which udev events end a wait for the remote.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -40,21 +42,71 @@ TEST(LinuxTransportTest, ReportsGoOutAtTheirOwnLength) {
   }
 }
 
-TEST(LinuxTransportTest, KernelDriverHoldingTheRemoteIsNamed) {
-  const std::pair<const char*, bool> cases[] = {
-      {"wiimote", true}, {"hid-generic", false}, {"", false}};
-  for (const auto& [driver, warned] : cases) {
-    SCOPED_TRACE(driver);
+// The note is the transport's only word: nothing goes to stderr, which the
+// program's output is compared on.
+TEST(LinuxTransportTest, KernelDriverOrUnopenableNodeIsNoted) {
+  const struct {
+    const char* driver;
+    int open_error;
+    std::string note;
+  } cases[] = {
+      {"wiimote", 0, "warning: the kernel's wiimote driver is bound"},
+      {"hid-generic", 0, ""},
+      {"", 0, ""},
+      {"", EACCES,
+       "zolmek: the remote 057E:0306 at /dev/hidraw7 cannot be opened: "
+       "Permission denied (see \"Permissions\" in zolmek's README)"},
+      {"", ENOENT, ""},  // gone between enumeration and open
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.driver + std::to_string(c.open_error));
     fake_hidapi::Reset();
-    fake_hidapi::driver = driver;
+    fake_hidapi::driver = c.driver;
+    fake_hidapi::open_error = c.open_error;
     testing::internal::CaptureStderr();
     const HidHandle h = OpenHidHandle(0x057E, 0x0306);
-    const std::string said = testing::internal::GetCapturedStderr();
-    ASSERT_GE(h, 0);
-    EXPECT_EQ(
-        said.rfind("warning: the kernel's wiimote driver is bound", 0) == 0,
-        warned)
-        << said;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    char note[ZOLMEK_HID_TEXT_SIZE];
+    ASSERT_GE(GetHidNote(note, sizeof note), 0);
+    EXPECT_EQ(std::string(note).substr(0, c.note.size()), c.note);
+    EXPECT_EQ(note[0] == '\0', c.note.empty()) << note;
+    EXPECT_EQ(h >= 0, c.open_error == 0);
+    char path[ZOLMEK_HID_TEXT_SIZE];
+    EXPECT_EQ(GetHidDevicePath(h, path, sizeof path), h >= 0 ? 12 : -1);
+    EXPECT_STREQ(h >= 0 ? path : "/dev/hidraw7", "/dev/hidraw7");
+    EXPECT_EQ(GetHidDevicePath(h, path, 12), -1);  // no room for the NUL
     CloseHidHandle(h);
   }
+}
+
+TEST(LinuxTransportTest, WaitEndsForTheRemotesNodeOnly) {
+  fake_hidapi::Reset();
+  // There before the watch began, so it may be new to the caller: once.
+  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 1);
+  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 0);
+  const struct {
+    const char *action, *hid_id;
+    uint16_t product_id;
+    int woke;
+  } cases[] = {
+      {"add", "0005:0000057E:00000306", 0x0306, 1},
+      {"change", "0003:0000057E:00000306", 0x0306, 1},  // new permissions
+      {"add", "0005:0000057E:00000330", 0x0306, 0},     // the other product
+      {"add", "0005:0000057E:00000330", 0, 1},          // any product
+      {"remove", "0005:0000057E:00000306", 0x0306, 0},
+      {"add", "0003:0000046D:0000C52B", 0, 0},  // another vendor's
+      {"add", "", 0, 0},                        // no HID device above it
+      {"add", "0005:0000057E", 0, 0},
+      {"add", "0005:0000057E:00000306x", 0, 0},
+  };
+  for (const auto& c : cases) {
+    fake_hidapi::QueueUdevEvent(c.action, c.hid_id);
+    EXPECT_EQ(WaitForHidDevice(0x057E, c.product_id, 0), c.woke)
+        << c.action << " " << c.hid_id;
+  }
+  // Every event waiting is read: one arrival among others ends one wait.
+  fake_hidapi::QueueUdevEvent("add", "0005:0000057E:00000306");
+  fake_hidapi::QueueUdevEvent("remove", "0005:0000057E:00000306");
+  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 1);
+  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 0);
 }

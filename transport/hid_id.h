@@ -1,0 +1,24 @@
+// The HID_ID that the kernel gives every HID device (in its uevent, and so
+// in udev's properties): bus, vendor and product in hexadecimal,
+// "0005:0000057E:00000306" for a remote on Bluetooth.
+#pragma once
+
+#include <stdint.h>
+#include <stdlib.h>
+
+// Whether `hid_id` names these ids; an id of 0 matches any. False for a
+// missing or malformed HID_ID.
+inline bool HidIdMatches(const char* hid_id, uint16_t vendor_id,
+                         uint16_t product_id) {
+  if (hid_id == nullptr) return false;
+  unsigned long fields[3];
+  const char* at = hid_id;
+  for (int i = 0; i < 3; ++i) {
+    char* end = nullptr;
+    fields[i] = strtoul(at, &end, 16);
+    if (end == at || *end != (i < 2 ? ':' : '\0')) return false;
+    at = end + 1;
+  }
+  return (vendor_id == 0 || fields[1] == vendor_id) &&
+         (product_id == 0 || fields[2] == product_id);
+}
