@@ -164,11 +164,6 @@ void ParseDirective(const std::vector<std::string>& words, Scenario& s) {
     s.foreign.push_back(ParseRange(words[1]));
   } else if (word == "disconnect") {
     ExpectArguments(words, 1);
-    if (!s.disconnects.empty() && !s.disconnects.back().reconnect_ms) {
-      throw LineError{
-          "the remote never comes back from the disconnect "
-          "before: 'reconnect MS' first"};
-    }
     s.disconnects.push_back({ParseCount(words[1]), std::nullopt});
   } else if (word == "reconnect") {
     ExpectArguments(words, 1);

@@ -8,7 +8,8 @@
 // later as a freshly powered one (report mode 0x30, LEDs off, expander
 // registers as at power-up, keys up), which starts connection 2, and so
 // on: the k-th `disconnect` ends connection k, and a `disconnect` without
-// its `reconnect` is the last. Read requests and scan passes are counted
+// its `reconnect` is the last (zolmek-remote's --reconnect gives each one
+// without a `reconnect` its own). Read requests and scan passes are counted
 // from 1 in each connection, so every other line applies to each connection
 // alike: `lost 3` loses request 3 of every connection, `press 5 3` presses
 // 5 when pass 3 of every connection begins. A pass written C:P (`press 5

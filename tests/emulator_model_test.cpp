@@ -333,9 +333,6 @@ TEST(EmulatorModelTest, ScenarioParseErrorsNameTheLine) {
       {"accel-x 0x100", "line 1: number out of range '0x100'"},
       {"keypad maybe", "line 1: 'keypad' needs 'absent' or 'from N'"},
       {"reconnect 5", "line 1: 'reconnect' needs a 'disconnect' before it"},
-      {"disconnect 3\ndisconnect 4",
-       "line 2: the remote never comes back from the disconnect before: "
-       "'reconnect MS' first"},
       {"battery 101", "line 1: number out of range '101'"},
       {"press 5 0:3", "line 1: number must be at least 1 '0'"},
   };
