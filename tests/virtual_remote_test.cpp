@@ -194,11 +194,12 @@ TEST(VirtualRemoteTest, KeysOfTheComputerPressTheKeypad) {
       {"\x1b[3", {}},  // Delete, cut by a read...
       {"~", {{Kind::kTap, del}}},
       {"\x1b[A\x1bOP\x1b[15~", {}},  // arrows and function keys: nothing
-      {"\tq\x03h",
+      {"\tq\x03hr",
        {{Kind::kHoldNext, 0},
         {Kind::kQuit, 0},
         {Kind::kQuit, 0},
-        {Kind::kHome, 0}}},
+        {Kind::kHome, 0},
+        {Kind::kReconnect, 0}}},
   };
   for (const Case& c : cases) {
     std::vector<std::pair<Kind, int>> got;

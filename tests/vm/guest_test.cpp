@@ -10,8 +10,9 @@
 #include <cstdio>
 #include <sstream>
 
-#include "tests/vm/guest_harness.h"
 #include "protocol/wii_remote.h"
+#include "tests/vm/guest_harness.h"
+#include "transport/zolmek_hid.h"
 
 namespace vm {
 namespace {
@@ -121,6 +122,35 @@ TEST_F(VmTest, InteractiveRemoteTakesKeysFromItsTerminal) {
   EXPECT_TRUE(HidrawNodesOf(kRemoteHidPrefix).empty());
   EXPECT_NE(remote.Errors().find(" a b + c E d\n"), std::string::npos)
       << "no keypad layout in the help:\n"
+      << remote.Errors();
+}
+
+// zolmek-remote's key r pulls the remote and plugs it back: its node goes
+// (zolmek, scanning, says the connection is lost), a new device comes, the
+// transport's wait (a monitor begun before) ends, and zolmek opens it.
+TEST_F(VmTest, RemotePulledAndPluggedBackIsANewDevice) {
+  VirtualRemote remote("", /*on_terminal=*/true, {"--reconnect", "300"});
+  EXPECT_EQ(WaitForHidDevice(kRemoteVendorId, 0, 0), 1);  // there already
+  {
+    Zolmek zolmek;
+    zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");  // scanning
+    remote.PullAndPlugBack();
+    EXPECT_EQ(zolmek.Wait(), 0);
+    EXPECT_EQ(zolmek.Errors(), "Wii-Remote connection lost.\n");
+  }
+  EXPECT_EQ(WaitForHidDevice(kRemoteVendorId, 0, 20000), 1);
+  KeyboardReader keyboard;
+  Zolmek zolmek;
+  zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");
+  remote.Type("5");
+  zolmek.WaitForOutput("press (5)\n");
+  remote.Type("h");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(keyboard.Finish(), Typed({KEY_5}));
+  remote.Type("q");
+  EXPECT_EQ(remote.Wait(), 0) << remote.Errors();
+  EXPECT_NE(remote.Errors().find("the remote disconnects (key r), back in "),
+            std::string::npos)
       << remote.Errors();
 }
 
