@@ -173,16 +173,6 @@ TEST(EmulatorModelTest, LiveKeysAndHomeTakeEffectAtOnce) {
   EXPECT_EQ(replies[0][2], 0x80);
   d.model.SetHome(false, d.now);
   EXPECT_EQ(d.Drain(), (std::vector<Bytes>{{0x30, 0x00, 0x00}}));
-
-  // Pulled and plugged back: a new connection, nothing left of the old one.
-  d.model.SetHome(true, d.now);
-  d.model.Disconnect(d.now, milliseconds(50));
-  EXPECT_TRUE(d.model.IsGone(d.now));
-  EXPECT_FALSE(d.model.Reconnect(d.now + milliseconds(49)));
-  d.now += milliseconds(50);
-  EXPECT_TRUE(d.model.Reconnect(d.now));
-  EXPECT_EQ(d.model.connection(), 2);
-  EXPECT_TRUE(d.Drain().empty());
 }
 
 // After a status report the remote sends no data report, stream or button
@@ -228,7 +218,6 @@ TEST(EmulatorModelTest, RemoteComesBackFreshAndCountsAnew) {
   EXPECT_EQ(d.ReadRow(0xFA).size(), 1u);      // the last answer
   ASSERT_TRUE(d.model.IsGone(d.now));
   EXPECT_EQ(d.model.ReturnTime(), d.now + milliseconds(100));
-  EXPECT_EQ(d.model.HandleOutputReport(Bytes{0x11, 0x20}, d.now), 0u);
   EXPECT_FALSE(d.model.Reconnect(d.now + milliseconds(99)));
   d.now += milliseconds(100);
   ASSERT_TRUE(d.model.Reconnect(d.now));

@@ -1,7 +1,7 @@
 // The real Linux transport (its hidraw node found by hidapi) on a stand-in
-// hidapi, hidraw node and udev monitor: the length each report goes out at,
-// the note when the remote cannot be opened or the kernel's own driver holds
-// it, and which udev events end a wait for the remote.
+// hidapi and hidraw node: the length each report goes out at, the note when
+// the remote cannot be opened or the kernel's own driver holds it, and which
+// udev events end a wait for the remote.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/fakes/hidapi_fake.h"
+#include "transport/hid_id.h"
 #include "transport/zolmek_hid.h"
 
 TEST(LinuxTransportTest, ReportsGoOutAtTheirOwnLength) {
@@ -79,34 +80,27 @@ TEST(LinuxTransportTest, KernelDriverOrUnopenableNodeIsNoted) {
   }
 }
 
-TEST(LinuxTransportTest, WaitEndsForTheRemotesNodeOnly) {
-  fake_hidapi::Reset();
-  // There before the watch began, so it may be new to the caller: once.
-  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 1);
-  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 0);
+// Which udev events of a hidraw node end a wait for the remote.
+TEST(LinuxTransportTest, OnlyTheRemotesNodeComingOrChangingEndsAWait) {
   const struct {
     const char *action, *hid_id;
     uint16_t product_id;
-    int woke;
+    bool arrival;
   } cases[] = {
-      {"add", "0005:0000057E:00000306", 0x0306, 1},
-      {"change", "0003:0000057E:00000306", 0x0306, 1},  // new permissions
-      {"add", "0005:0000057E:00000330", 0x0306, 0},     // the other product
-      {"add", "0005:0000057E:00000330", 0, 1},          // any product
-      {"remove", "0005:0000057E:00000306", 0x0306, 0},
-      {"add", "0003:0000046D:0000C52B", 0, 0},  // another vendor's
-      {"add", "", 0, 0},                        // no HID device above it
-      {"add", "0005:0000057E", 0, 0},
-      {"add", "0005:0000057E:00000306x", 0, 0},
+      {"add", "0005:0000057E:00000306", 0x0306, true},
+      {"change", "0003:0000057E:00000306", 0x0306, true},  // new permissions
+      {"add", "0005:0000057E:00000330", 0x0306, false},    // the other product
+      {"add", "0005:0000057E:00000330", 0, true},          // any product
+      {"remove", "0005:0000057E:00000306", 0x0306, false},
+      {nullptr, "0005:0000057E:00000306", 0x0306, false},
+      {"add", "0003:0000046D:0000C52B", 0, false},  // another vendor's
+      {"add", nullptr, 0, false},                   // no HID device above it
+      {"add", "0005:0000057E", 0, false},
+      {"add", "0005:0000057E:00000306x", 0, false},
   };
   for (const auto& c : cases) {
-    fake_hidapi::QueueUdevEvent(c.action, c.hid_id);
-    EXPECT_EQ(WaitForHidDevice(0x057E, c.product_id, 0), c.woke)
-        << c.action << " " << c.hid_id;
+    EXPECT_EQ(IsArrivalEvent(c.action, c.hid_id, 0x057E, c.product_id),
+              c.arrival)
+        << (c.action ? c.action : "-") << " " << (c.hid_id ? c.hid_id : "-");
   }
-  // Every event waiting is read: one arrival among others ends one wait.
-  fake_hidapi::QueueUdevEvent("add", "0005:0000057E:00000306");
-  fake_hidapi::QueueUdevEvent("remove", "0005:0000057E:00000306");
-  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 1);
-  EXPECT_EQ(WaitForHidDevice(0x057E, 0x0306, 0), 0);
 }

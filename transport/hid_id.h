@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 // Whether `hid_id` names these ids; an id of 0 matches any. False for a
 // missing or malformed HID_ID.
@@ -21,4 +22,15 @@ inline bool HidIdMatches(const char* hid_id, uint16_t vendor_id,
   }
   return (vendor_id == 0 || fields[1] == vendor_id) &&
          (product_id == 0 || fields[2] == product_id);
+}
+
+// Whether a udev event of a hidraw node may bring a device with these ids:
+// its node came ("add"), or changed ("change": "udevadm trigger" after new
+// rules, which may make the node ours to open). `hid_id` is the HID_ID of
+// the node's HID device, NULL when it has none.
+inline bool IsArrivalEvent(const char* action, const char* hid_id,
+                           uint16_t vendor_id, uint16_t product_id) {
+  return action != nullptr &&
+         (strcmp(action, "add") == 0 || strcmp(action, "change") == 0) &&
+         HidIdMatches(hid_id, vendor_id, product_id);
 }

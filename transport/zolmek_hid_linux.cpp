@@ -176,24 +176,20 @@ bool DevicePresent(uint16_t vendor_id, uint16_t product_id) {
   return present;
 }
 
-// Reads every event waiting (the socket does not block). True when one
-// announced a node of a matching device: a new one, or one that changed
-// ("udevadm trigger" after new rules, which may make a node ours to open).
+// Reads every event waiting (the socket does not block). True when one may
+// have brought a matching device.
 bool TakeArrivals(uint16_t vendor_id, uint16_t product_id) {
   bool arrived = false;
   while (udev_device* node = udev_monitor_receive_device(watch.monitor)) {
-    const char* action = udev_device_get_action(node);
     // The hidraw node's parent, the HID device, carries the ids; it belongs
     // to `node` and goes with it.
     udev_device* hid =
         udev_device_get_parent_with_subsystem_devtype(node, "hid", nullptr);
-    if (action != nullptr &&
-        (strcmp(action, "add") == 0 || strcmp(action, "change") == 0) &&
-        hid != nullptr &&
-        HidIdMatches(udev_device_get_property_value(hid, "HID_ID"), vendor_id,
-                     product_id)) {
-      arrived = true;
-    }
+    arrived |= IsArrivalEvent(
+        udev_device_get_action(node),
+        hid != nullptr ? udev_device_get_property_value(hid, "HID_ID")
+                       : nullptr,
+        vendor_id, product_id);
     udev_device_unref(node);
   }
   return arrived;

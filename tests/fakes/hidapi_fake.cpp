@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <hidapi.h>
-#include <libudev.h>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -10,13 +9,6 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
-#include <deque>
-
-// The monitor's events; the node's parent, the HID device, is the same
-// object.
-struct udev_device {
-  std::string action, hid_id;
-};
 
 namespace fake_hidapi {
 
@@ -28,14 +20,7 @@ int open_error = 0;
 
 namespace {
 int node_fd = -1;  // a real descriptor (of /dev/null) stands for the node
-// The monitor's socket: a pipe with one byte per queued event.
-int monitor_pipe[2] = {-1, -1};
-std::deque<udev_device> udev_events;
-bool OpenMonitorPipe() {
-  return monitor_pipe[0] >= 0 ||
-         pipe2(monitor_pipe, O_NONBLOCK | O_CLOEXEC) == 0;
 }
-}  // namespace
 
 void Reset() {
   descriptor.clear();
@@ -44,12 +29,6 @@ void Reset() {
   device_open = false;
   open_error = 0;
   node_fd = -1;
-}
-
-void QueueUdevEvent(const std::string& action, const std::string& hid_id) {
-  if (!OpenMonitorPipe()) return;
-  udev_events.push_back({action, hid_id});
-  if (write(monitor_pipe[1], "", 1) != 1) udev_events.pop_back();
 }
 
 }  // namespace fake_hidapi
@@ -155,43 +134,5 @@ hid_device_info* hid_enumerate(unsigned short, unsigned short) {
 }
 
 void hid_free_enumeration(hid_device_info*) {}
-
-// --- libudev's monitor, on the pipe above --------------------------------
-
-udev* udev_new(void) { return reinterpret_cast<udev*>(&monitor_pipe); }
-udev* udev_unref(udev*) { return nullptr; }
-udev_monitor* udev_monitor_new_from_netlink(udev*, const char*) {
-  return OpenMonitorPipe() ? reinterpret_cast<udev_monitor*>(&monitor_pipe)
-                           : nullptr;
-}
-udev_monitor* udev_monitor_unref(udev_monitor*) { return nullptr; }
-int udev_monitor_filter_add_match_subsystem_devtype(udev_monitor*, const char*,
-                                                    const char*) {
-  return 0;
-}
-int udev_monitor_enable_receiving(udev_monitor*) { return 0; }
-int udev_monitor_get_fd(udev_monitor*) { return monitor_pipe[0]; }
-udev_device* udev_monitor_receive_device(udev_monitor*) {
-  char byte;
-  if (read(monitor_pipe[0], &byte, 1) != 1 || udev_events.empty()) {
-    return nullptr;
-  }
-  auto* event = new udev_device(udev_events.front());
-  udev_events.pop_front();
-  return event;
-}
-const char* udev_device_get_action(udev_device* d) { return d->action.c_str(); }
-udev_device* udev_device_get_parent_with_subsystem_devtype(udev_device* d,
-                                                           const char*,
-                                                           const char*) {
-  return d->hid_id.empty() ? nullptr : d;
-}
-const char* udev_device_get_property_value(udev_device* d, const char*) {
-  return d->hid_id.c_str();
-}
-udev_device* udev_device_unref(udev_device* d) {
-  delete d;
-  return nullptr;
-}
 
 }  // extern "C"

@@ -1,9 +1,9 @@
 // A stand-in for hidapi and the hidraw node behind it, for the real Linux
 // transport (transport/zolmek_hid_linux.cpp) linked without hidapi: one
-// device at kNode. hidapi's enumeration and libudev's monitor are defined in
-// hidapi_fake.cpp; the transport's open(), ioctl(), write(), close() and
-// readlink() reach it through the linker's --wrap for that node and its
-// sysfs entry, and the system's otherwise.
+// device at kNode. hidapi's enumeration is defined in hidapi_fake.cpp; the
+// transport's open(), ioctl(), write(), close() and readlink() reach it
+// through the linker's --wrap for that node and its sysfs entry, and the
+// system's otherwise.
 #pragma once
 
 #include <cstddef>
@@ -26,10 +26,6 @@ extern size_t last_write;
 extern bool device_open;
 // What opening the node fails with, 0 for success.
 extern int open_error;
-
-// Queues one event on the udev monitor: its action ("add") and the HID_ID
-// of the node's HID device ("" for none).
-void QueueUdevEvent(const std::string& action, const std::string& hid_id);
 
 void Reset();
 
