@@ -66,10 +66,10 @@ ZOLMEK_HID_EXPORT HidHandle ZOLMEK_HID_CALL OpenHidHandle(uint16_t vendor_id,
  *  not be opened ("zolmek: the remote 057E:0306 at /dev/hidraw3 cannot be
  *  opened: Permission denied (see "Permissions" in zolmek's README)"), or
  *  a warning about the device it opened ("warning: the kernel's wiimote
- *  driver is bound to this remote ..."). When several devices matched, the
- *  warning about the one opened comes before the reason another could not
- *  be opened, and only the first reason is kept. Nothing is said when there
- *  is simply no such device. Returns the note's length (0: no note), or -1
+ *  driver is bound to this remote ..."). When several devices matched, a
+ *  warning about the one opened wins over the reason another could not be
+ *  opened, and of several reasons the first is kept. Nothing is said when
+ *  there is simply no such device. Returns the note's length (0: no note), or -1
  *  when buffer is NULL or size too small for the note and its NUL (nothing
  *  is written then; ZOLMEK_HID_TEXT_SIZE always suffices). */
 ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL GetHidNote(char *buffer,

@@ -195,9 +195,8 @@ bool TakeArrivals(uint16_t vendor_id, uint16_t product_id) {
   return arrived;
 }
 
-// Sleeps (poll on `fd`, or on nothing when it is -1) until `until_ms`, or
-// the deadline when that is never. 1 when fd became readable, 0 when the
-// time ran out, -1 when a signal came.
+// Sleeps until `until_ms` (INT64_MAX: no limit) or until `fd` (-1: none)
+// is readable: 1 when it is, 0 when the time ran out, -1 when a signal came.
 int SleepUntil(int fd, int64_t until_ms) {
   const int64_t left = until_ms - NowMs();
   const int timeout = until_ms == INT64_MAX ? -1
