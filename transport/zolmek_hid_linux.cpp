@@ -34,6 +34,7 @@
 #include <mutex>
 
 #include "protocol/wii_remote.h"
+#include "transport/backend_common.h"
 #include "transport/hid_id.h"
 #include "transport/report_descriptor.h"
 #include "transport/zolmek_hid.h"
@@ -113,16 +114,6 @@ void NoteWhyNotOpened(const char* path, uint16_t vendor_id, uint16_t product_id,
            vendor_id, product_id, path, strerror(error));
 }
 
-// Copies `text` to the caller's buffer; -1 when it does not fit.
-int32_t CopyOut(const char* text, char* buffer, int32_t size) {
-  const size_t length = strlen(text);
-  if (buffer == nullptr || size <= 0 || length >= static_cast<size_t>(size)) {
-    return -1;
-  }
-  memcpy(buffer, text, length + 1);
-  return static_cast<int32_t>(length);
-}
-
 // --- Waiting for a device ---------------------------------------------------
 
 // Events from udevd come after its rules have run, so a new node already has
@@ -131,82 +122,84 @@ int32_t CopyOut(const char* text, char* buffer, int32_t size) {
 // the node before the kernel announces it.
 struct Watch {
   std::mutex lock;  // one waiter at a time
-  bool started = false;
+  WaitState state;
   udev* context = nullptr;
   udev_monitor* monitor = nullptr;  // nullptr: none could be had
-  int64_t next_tick_ms = 0;         // without a monitor: the next "1"
 };
 Watch watch;
 
-constexpr int64_t kTickMs = 1000;
+// The platform's part of WaitByRules: a udev monitor on hidraw.
+struct UdevWatch {
+  uint16_t vendor_id, product_id;
 
-int64_t NowMs() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
-}
-
-void StartWatch() {
-  const char* source =
-      access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
-  watch.context = udev_new();
-  if (watch.context != nullptr) {
-    watch.monitor = udev_monitor_new_from_netlink(watch.context, source);
+  bool Start() {
+    const char* source =
+        access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+    watch.context = udev_new();
+    if (watch.context != nullptr) {
+      watch.monitor = udev_monitor_new_from_netlink(watch.context, source);
+    }
+    if (watch.monitor == nullptr ||
+        udev_monitor_filter_add_match_subsystem_devtype(watch.monitor, "hidraw",
+                                                        nullptr) < 0 ||
+        udev_monitor_enable_receiving(watch.monitor) < 0) {
+      if (watch.monitor != nullptr) udev_monitor_unref(watch.monitor);
+      if (watch.context != nullptr) udev_unref(watch.context);
+      watch.monitor = nullptr;
+      watch.context = nullptr;
+    }
+    return watch.monitor != nullptr;
   }
-  if (watch.monitor == nullptr ||
-      udev_monitor_filter_add_match_subsystem_devtype(watch.monitor, "hidraw",
-                                                      nullptr) < 0 ||
-      udev_monitor_enable_receiving(watch.monitor) < 0) {
-    if (watch.monitor != nullptr) udev_monitor_unref(watch.monitor);
-    if (watch.context != nullptr) udev_unref(watch.context);
-    watch.monitor = nullptr;
-    watch.context = nullptr;
-  }
-  watch.next_tick_ms = NowMs();
-}
 
-bool DevicePresent(uint16_t vendor_id, uint16_t product_id) {
-  hid_device_info* list = hid_enumerate(vendor_id, product_id);
-  bool present = false;
-  for (hid_device_info* info = list; info != nullptr; info = info->next) {
-    present |=
-        info->path != nullptr && strncmp(info->path, "/dev/hidraw", 11) == 0;
+  bool Present() {
+    hid_device_info* list = hid_enumerate(vendor_id, product_id);
+    bool present = false;
+    for (hid_device_info* info = list; info != nullptr; info = info->next) {
+      present |=
+          info->path != nullptr && strncmp(info->path, "/dev/hidraw", 11) == 0;
+    }
+    hid_free_enumeration(list);
+    return present;
   }
-  hid_free_enumeration(list);
-  return present;
-}
 
-// Reads every event waiting (the socket does not block). True when one may
-// have brought a matching device.
-bool TakeArrivals(uint16_t vendor_id, uint16_t product_id) {
-  bool arrived = false;
-  while (udev_device* node = udev_monitor_receive_device(watch.monitor)) {
-    // The hidraw node's parent, the HID device, carries the ids; it belongs
-    // to `node` and goes with it.
-    udev_device* hid =
-        udev_device_get_parent_with_subsystem_devtype(node, "hid", nullptr);
-    arrived |= IsArrivalEvent(
-        udev_device_get_action(node),
-        hid != nullptr ? udev_device_get_property_value(hid, "HID_ID")
-                       : nullptr,
-        vendor_id, product_id);
-    udev_device_unref(node);
+  // Reads every event waiting (the socket does not block).
+  bool TakeArrivals() {
+    bool arrived = false;
+    while (udev_device* node = udev_monitor_receive_device(watch.monitor)) {
+      // The hidraw node's parent, the HID device, carries the ids; it
+      // belongs to `node` and goes with it.
+      udev_device* hid =
+          udev_device_get_parent_with_subsystem_devtype(node, "hid", nullptr);
+      arrived |= IsArrivalEvent(
+          udev_device_get_action(node),
+          hid != nullptr ? udev_device_get_property_value(hid, "HID_ID")
+                         : nullptr,
+          vendor_id, product_id);
+      udev_device_unref(node);
+    }
+    return arrived;
   }
-  return arrived;
-}
 
-// Sleeps until `until_ms` (INT64_MAX: no limit) or until `fd` (-1: none)
-// is readable: 1 when it is, 0 when the time ran out, -1 when a signal came.
-int SleepUntil(int fd, int64_t until_ms) {
-  const int64_t left = until_ms - NowMs();
-  const int timeout = until_ms == INT64_MAX ? -1
-                      : left <= 0           ? 0
-                      : left > INT_MAX      ? INT_MAX
-                                            : static_cast<int>(left);
-  pollfd events = {fd, POLLIN, 0};
-  const int ready = poll(&events, fd >= 0 ? 1 : 0, timeout);
-  return ready < 0 ? -1 : ready > 0 ? 1 : 0;
-}
+  int Sleep(int64_t until_ms) {
+    const int64_t left = until_ms - NowMs();
+    const int timeout = until_ms == kNoDeadline ? -1
+                        : left <= 0             ? 0
+                        : left > INT_MAX        ? INT_MAX
+                                                : static_cast<int>(left);
+    pollfd events = {-1, POLLIN, 0};
+    if (watch.monitor != nullptr) {
+      events.fd = udev_monitor_get_fd(watch.monitor);
+    }
+    const int ready = poll(&events, events.fd >= 0 ? 1 : 0, timeout);
+    return ready < 0 ? -1 : ready > 0 ? 1 : 0;
+  }
+
+  int64_t NowMs() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+  }
+};
 
 Device* Find(HidHandle h) {
   if (h < 0 || h >= kMaxDevices) return nullptr;
@@ -254,33 +247,8 @@ ZOLMEK_HID_EXPORT int32_t WaitForHidDevice(uint16_t vendor_id,
                                            uint16_t product_id,
                                            int32_t timeout_ms) {
   std::lock_guard<std::mutex> guard(watch.lock);
-  const int64_t deadline = timeout_ms < 0 ? INT64_MAX : NowMs() + timeout_ms;
-  if (!watch.started) {
-    watch.started = true;
-    StartWatch();
-    if (watch.monitor != nullptr && DevicePresent(vendor_id, product_id)) {
-      return 1;
-    }
-  }
-  for (;;) {
-    if (watch.monitor != nullptr) {
-      if (TakeArrivals(vendor_id, product_id)) return 1;
-      if (NowMs() >= deadline) return 0;
-      const int woke = SleepUntil(udev_monitor_get_fd(watch.monitor), deadline);
-      if (woke <= 0) return 0;  // time out, or a signal
-    } else {
-      // No monitor: one enumeration a second, by the caller.
-      const int64_t now = NowMs();
-      if (now >= watch.next_tick_ms) {
-        watch.next_tick_ms = now + kTickMs;
-        return 1;
-      }
-      if (now >= deadline) return 0;
-      const int64_t until =
-          watch.next_tick_ms < deadline ? watch.next_tick_ms : deadline;
-      if (SleepUntil(-1, until) < 0) return 0;
-    }
-  }
+  UdevWatch platform{vendor_id, product_id};
+  return WaitByRules(watch.state, platform, timeout_ms);
 }
 
 ZOLMEK_HID_EXPORT int32_t GetHidNote(char* buffer, int32_t size) {

@@ -33,6 +33,7 @@ extern "C" {
 #include <mutex>
 
 #include "protocol/wii_remote.h"
+#include "transport/backend_common.h"
 #include "transport/zolmek_hid.h"
 
 namespace {
@@ -86,16 +87,6 @@ void NoteWhyNotOpened(const char* path, uint16_t vendor_id, uint16_t product_id,
            "%lu; see \"Permissions\" in zolmek's README)",
            vendor_id, product_id, path, end > 0 ? reason : "unknown error",
            static_cast<unsigned long>(error));
-}
-
-// Copies `text` to the caller's buffer; -1 when it does not fit.
-int32_t CopyOut(const char* text, char* buffer, int32_t size) {
-  const size_t length = strlen(text);
-  if (buffer == nullptr || size <= 0 || length >= static_cast<size_t>(size)) {
-    return -1;
-  }
-  memcpy(buffer, text, length + 1);
-  return static_cast<int32_t>(length);
 }
 
 // Whether the device behind `probe` has these ids (0: any). The handle needs
@@ -191,13 +182,11 @@ using RegisterNotification = CONFIGRET(WINAPI*)(PCM_NOTIFY_FILTER, PVOID,
 
 constexpr int kQueuedArrivals = 16;
 constexpr size_t kPathChars = 512;
-constexpr ULONGLONG kTickMs = 1000;
 
 struct Watch {
   std::mutex lock;  // one waiter at a time
-  bool started = false;
-  HANDLE arrived = nullptr;    // set by the callback; nullptr: no notification
-  ULONGLONG next_tick_ms = 0;  // without notification: the next "1"
+  WaitState state;
+  HANDLE arrived = nullptr;  // set by the callback; nullptr: no notification
   // New interfaces the callback saw and the waiter has not looked at yet.
   std::mutex queue_lock;
   wchar_t queued[kQueuedArrivals][kPathChars];
@@ -227,18 +216,17 @@ DWORD CALLBACK OnInterfaceArrival(HCMNOTIFICATION, PVOID,
 
 // The registration lasts as long as the process: the DLL is never unloaded
 // before it ends.
-void StartWatch() {
-  watch.next_tick_ms = GetTickCount64();
+bool StartWatch() {
   const HMODULE cfgmgr =
       LoadLibraryExA("cfgmgr32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (cfgmgr == nullptr) return;
+  if (cfgmgr == nullptr) return false;
   // Through void (*)(): GetProcAddress's type is not the function's.
   const auto register_notification =
       reinterpret_cast<RegisterNotification>(reinterpret_cast<void (*)()>(
           GetProcAddress(cfgmgr, "CM_Register_Notification")));
-  if (register_notification == nullptr) return;
+  if (register_notification == nullptr) return false;
   watch.arrived = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  if (watch.arrived == nullptr) return;
+  if (watch.arrived == nullptr) return false;
   CM_NOTIFY_FILTER filter = {};
   filter.cbSize = sizeof filter;
   filter.FilterType = CM_NOTIFY_FILTER_TYPE_DEVICEINTERFACE;
@@ -249,10 +237,11 @@ void StartWatch() {
     CloseHandle(watch.arrived);
     watch.arrived = nullptr;
   }
+  return watch.arrived != nullptr;
 }
 
 // True when an interface noted since the last call has these ids.
-bool TakeArrivals(uint16_t vendor_id, uint16_t product_id) {
+bool TakeNotedArrivals(uint16_t vendor_id, uint16_t product_id) {
   static wchar_t taken[kQueuedArrivals][kPathChars];  // under watch.lock
   int count = 0;
   bool arrived = false;
@@ -272,6 +261,26 @@ bool TakeArrivals(uint16_t vendor_id, uint16_t product_id) {
   }
   return arrived;
 }
+
+// The platform's part of WaitByRules.
+struct NotificationWatch {
+  uint16_t vendor_id, product_id;
+  bool Start() { return StartWatch(); }
+  bool Present() { return DevicePresent(vendor_id, product_id); }
+  bool TakeArrivals() { return TakeNotedArrivals(vendor_id, product_id); }
+  int Sleep(int64_t until_ms) {
+    const int64_t now = NowMs();
+    const DWORD wait = until_ms == kNoDeadline ? INFINITE
+                       : until_ms <= now       ? 0
+                                         : static_cast<DWORD>(until_ms - now);
+    if (watch.arrived == nullptr) {
+      ::Sleep(wait);
+      return 0;
+    }
+    return WaitForSingleObject(watch.arrived, wait) == WAIT_OBJECT_0 ? 1 : 0;
+  }
+  int64_t NowMs() { return static_cast<int64_t>(GetTickCount64()); }
+};
 
 // Waits for an overlapped operation. Returns the bytes transferred, 0 when
 // it did not complete in time (it is then cancelled, unless it completed
@@ -383,37 +392,8 @@ ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL WaitForHidDevice(uint16_t vendor_id,
                                                            uint16_t product_id,
                                                            int32_t timeout_ms) {
   std::lock_guard<std::mutex> guard(watch.lock);
-  const ULONGLONG start = GetTickCount64();
-  const ULONGLONG deadline = timeout_ms < 0
-                                 ? ~ULONGLONG{0}
-                                 : start + static_cast<ULONGLONG>(timeout_ms);
-  if (!watch.started) {
-    watch.started = true;
-    StartWatch();
-    if (watch.arrived != nullptr && DevicePresent(vendor_id, product_id)) {
-      return 1;
-    }
-  }
-  for (;;) {
-    const ULONGLONG now = GetTickCount64();
-    if (watch.arrived != nullptr) {
-      if (TakeArrivals(vendor_id, product_id)) return 1;
-      if (now >= deadline) return 0;
-      const DWORD wait =
-          timeout_ms < 0 ? INFINITE : static_cast<DWORD>(deadline - now);
-      if (WaitForSingleObject(watch.arrived, wait) != WAIT_OBJECT_0) return 0;
-    } else {
-      // No notification: one enumeration a second, by the caller.
-      if (now >= watch.next_tick_ms) {
-        watch.next_tick_ms = now + kTickMs;
-        return 1;
-      }
-      if (now >= deadline) return 0;
-      const ULONGLONG until =
-          watch.next_tick_ms < deadline ? watch.next_tick_ms : deadline;
-      Sleep(static_cast<DWORD>(until - now));
-    }
-  }
+  NotificationWatch platform{vendor_id, product_id};
+  return WaitByRules(watch.state, platform, timeout_ms);
 }
 
 ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL WriteReport(HidHandle h,
