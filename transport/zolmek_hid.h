@@ -69,9 +69,9 @@ ZOLMEK_HID_EXPORT HidHandle ZOLMEK_HID_CALL OpenHidHandle(uint16_t vendor_id,
  *  driver is bound to this remote ..."). When several devices matched, a
  *  warning about the one opened wins over the reason another could not be
  *  opened, and of several reasons the first is kept. Nothing is said when
- *  there is simply no such device. Returns the note's length (0: no note), or -1
- *  when buffer is NULL or size too small for the note and its NUL (nothing
- *  is written then; ZOLMEK_HID_TEXT_SIZE always suffices). */
+ *  there is simply no such device. Returns the note's length (0: no note),
+ *  or -1 when buffer is NULL or size too small for the note and its NUL
+ *  (nothing is written then; ZOLMEK_HID_TEXT_SIZE always suffices). */
 ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL GetHidNote(char *buffer,
                                                      int32_t size);
 
