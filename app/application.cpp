@@ -27,6 +27,13 @@ static const char* const kBanner[] = {
     "\n",
 };
 
+// What the transport had to say about the open it was just asked for (a
+// remote it could not open, a kernel driver in the way), on stderr.
+static void PrintHidNote() {
+  char note[ZOLMEK_HID_TEXT_SIZE];
+  if (GetHidNote(note, sizeof note) > 0) std::fprintf(stderr, "%s\n", note);
+}
+
 static void PrintBanner() {
   for (const char* line : kBanner) std::printf("%s", line);
   std::fflush(stdout);
@@ -65,9 +72,7 @@ static void RunKeypadPhase(const RemoteFlow& flow) {
 static HidHandle OpenRemote() {
   for (uint16_t product_id : {kRemoteProductId, kRemotePlusProductId}) {
     const HidHandle handle = OpenHidHandle(kRemoteVendorId, product_id);
-    char note[512] = "";
-    GetHidNote(note, sizeof note);
-    if (note[0] != '\0') std::fprintf(stderr, "%s\n", note);
+    PrintHidNote();
     if (handle != -1) return handle;
   }
   return -1;

@@ -193,7 +193,7 @@ void RunKeypadUntilLostOrStopped() {
 }
 
 void RunSession(uint16_t product_id) {
-  char path[512] = "";
+  char path[ZOLMEK_HID_TEXT_SIZE] = "";
   GetHidDevicePath(remote_handle, path, sizeof path);
   LogLine(LogLevel::kInfo, "remote %04X:%04X connected at %s", kRemoteVendorId,
           product_id, path);
@@ -215,7 +215,7 @@ void RunSession(uint16_t product_id) {
 // that is there but cannot be opened is tried at every device event, and
 // must not fill the log.
 void LogTransportNote(std::string& last_note) {
-  char note[512] = "";
+  char note[ZOLMEK_HID_TEXT_SIZE] = "";
   GetHidNote(note, sizeof note);
   const char* text = note;
   if (std::strncmp(text, "zolmek: ", 8) == 0) text += 8;

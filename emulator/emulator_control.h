@@ -1,6 +1,6 @@
 // Control interface of the emulated Wii Remote, for tests that link the
 // emulator library in-process. The running program never sees this: it only
-// calls the five transport functions of zolmek_hid.h.
+// calls the transport functions of zolmek_hid.h.
 #pragma once
 
 #include <cstdint>

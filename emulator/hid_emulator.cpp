@@ -1,6 +1,10 @@
-// The emulated remote behind the five transport functions. One process-wide
+// The emulated remote behind the transport functions. One process-wide
 // device: a RemoteModel guarded by a mutex, a condition variable for blocked
-// readers, the output log, and the open handles.
+// readers and waiters, the output log, and the open handles.
+//
+// When the scenario's remote comes back after a disconnect, every handle
+// opened before stays dead (reads and writes fail) until it is closed, as a
+// real device's old handle does; OpenHidHandle then gives a new one.
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -41,6 +45,8 @@ struct Device {
   std::FILE* log_file = nullptr;
 
   std::set<HidHandle> open_handles;
+  std::set<HidHandle> dead_handles;  // opened before the remote went away
+  int announced_connection = 0;      // the last WaitForHidDevice said 1 for
   int64_t opened_ns = 0;
   int64_t key_reply_ns = 0;
 };
@@ -83,6 +89,32 @@ void AppendLog(Device& d, const std::string& line, TimePoint at) {
     std::fprintf(d.log_file, "%s\n", line.c_str());
     std::fflush(d.log_file);
   }
+}
+
+void EnsureStarted(Device& d) {
+  if (d.started) return;
+  d.started = true;
+  if (!d.scenario_loaded) {
+    d.scenario_loaded = true;
+    d.scenario_failed = !LoadScenarioFromEnvironment(d);
+  }
+  OpenLogFile(d);
+}
+
+// Whether these ids (0: any) find the scenario's remote.
+bool IsOurRemote(const Device& d, uint16_t vendor_id, uint16_t product_id) {
+  const uint16_t own_product_id =
+      d.model.scenario().plus ? kRemotePlusProductId : kRemoteProductId;
+  return !d.scenario_failed && !d.model.scenario().no_remote &&
+         (vendor_id == 0 || vendor_id == kRemoteVendorId) &&
+         (product_id == 0 || product_id == own_product_id);
+}
+
+// Brings the remote back when its time has come; the old handles die.
+void ComeBack(Device& d, TimePoint now) {
+  if (!d.model.Reconnect(now)) return;
+  d.dead_handles.merge(d.open_handles);
+  d.open_handles.clear();
 }
 
 // An answer to a read of the expander's input registers whose column bits
@@ -144,6 +176,8 @@ std::string LoadScenarioText(const std::string& text) {
     d.log.clear();
     d.log_times.clear();
     d.open_handles.clear();
+    d.dead_handles.clear();
+    d.announced_connection = 0;
     d.opened_ns = 0;
     d.key_reply_ns = 0;
   }
@@ -196,28 +230,77 @@ ZOLMEK_HID_EXPORT HidHandle ZOLMEK_HID_CALL OpenHidHandle(uint16_t vendor_id,
                                                           uint16_t product_id) {
   Device& d = TheDevice();
   std::lock_guard lock(d.mutex);
-  if (!d.started) {
-    d.started = true;
-    if (!d.scenario_loaded) {
-      d.scenario_loaded = true;
-      d.scenario_failed = !zolmek_emulator::LoadScenarioFromEnvironment(d);
-    }
-    zolmek_emulator::OpenLogFile(d);
-  }
-  const uint16_t own_product_id =
-      d.model.scenario().plus ? kRemotePlusProductId : kRemoteProductId;
-  if (d.scenario_failed || vendor_id != kRemoteVendorId ||
-      product_id != own_product_id || d.model.scenario().no_remote) {
+  zolmek_emulator::EnsureStarted(d);
+  // Only a remote's own ids open it, not the wildcard 0.
+  if (vendor_id == 0 || product_id == 0 ||
+      !zolmek_emulator::IsOurRemote(d, vendor_id, product_id)) {
     return -1;
   }
   const auto now = Clock::now();
+  zolmek_emulator::ComeBack(d, now);
   if (d.model.IsGone(now)) return -1;
   HidHandle handle = 0;
-  while (d.open_handles.contains(handle)) ++handle;
+  while (d.open_handles.contains(handle) || d.dead_handles.contains(handle)) {
+    ++handle;
+  }
   if (d.open_handles.empty()) d.model.DiscardArrived(now);
   d.open_handles.insert(handle);
   d.opened_ns = zolmek_emulator::Nanoseconds(Clock::now());
   return handle;
+}
+
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL WaitForHidDevice(uint16_t vendor_id,
+                                                           uint16_t product_id,
+                                                           int32_t timeout_ms) {
+  Device& d = TheDevice();
+  std::unique_lock lock(d.mutex);
+  zolmek_emulator::EnsureStarted(d);
+  const auto deadline =
+      Clock::now() + std::chrono::milliseconds(std::max(timeout_ms, 0));
+  for (;;) {
+    const auto now = Clock::now();
+    const bool ours = zolmek_emulator::IsOurRemote(d, vendor_id, product_id);
+    if (ours) {
+      zolmek_emulator::ComeBack(d, now);
+      // Once per connection, the first one included.
+      if (!d.model.IsGone(now) &&
+          d.announced_connection != d.model.connection()) {
+        d.announced_connection = d.model.connection();
+        return 1;
+      }
+    }
+    if (timeout_ms >= 0 && now >= deadline) return 0;
+    std::optional<zolmek_emulator::TimePoint> wake;
+    if (ours) wake = d.model.ReturnTime();
+    if (timeout_ms >= 0 && (!wake || deadline < *wake)) wake = deadline;
+    if (wake) {
+      d.changed.wait_until(lock, *wake);
+    } else {
+      d.changed.wait(lock);
+    }
+  }
+}
+
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL GetHidNote(char* buffer,
+                                                     int32_t size) {
+  // The emulated remote always opens when it is there.
+  if (buffer == nullptr || size < 1) return -1;
+  buffer[0] = '\0';
+  return 0;
+}
+
+ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL GetHidDevicePath(HidHandle h,
+                                                           char* buffer,
+                                                           int32_t size) {
+  static const char kPath[] = "emulator";
+  Device& d = TheDevice();
+  std::lock_guard lock(d.mutex);
+  if ((!d.open_handles.contains(h) && !d.dead_handles.contains(h)) ||
+      buffer == nullptr || size < static_cast<int32_t>(sizeof kPath)) {
+    return -1;
+  }
+  std::memcpy(buffer, kPath, sizeof kPath);
+  return static_cast<int32_t>(sizeof kPath - 1);
 }
 
 ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL WriteReport(HidHandle h,
@@ -259,7 +342,7 @@ ZOLMEK_HID_EXPORT int32_t ZOLMEK_HID_CALL CloseHidHandle(HidHandle h) {
     std::lock_guard lock(d.mutex);
     // Said out loud: a program that closes its handle twice, or one it
     // never had, shows on stderr, which the tests compare.
-    if (d.open_handles.erase(h) == 0) {
+    if (d.open_handles.erase(h) == 0 && d.dead_handles.erase(h) == 0) {
       std::fprintf(stderr, "zolmek emulator: CloseHidHandle(%d): not open\n",
                    static_cast<int>(h));
       return -1;

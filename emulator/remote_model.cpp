@@ -158,11 +158,15 @@ size_t RemoteModel::HandleOutputReport(std::span<const uint8_t> report,
       break;
     case kReportModeReport:
       report_mode_ = report[2];
+      data_reports_ = true;
       if (report_mode_ == kButtonsAccelReport) {
         StartStream(now);
       } else {
         next_stream_report_.reset();
       }
+      break;
+    case kStatusRequestReport:
+      SendStatus(now + Ms(scenario_.latency_ms));
       break;
     case kWriteRegisterReport:
       HandleRegisterWrite(report, now);
@@ -209,6 +213,27 @@ std::optional<TimePoint> RemoteModel::NextEventTime() const {
 
 bool RemoteModel::IsGone(TimePoint now) const {
   return gone_at_ && now >= *gone_at_;
+}
+
+bool RemoteModel::Reconnect(TimePoint now) {
+  if (!IsGone(now) || !back_at_ || now < *back_at_) return false;
+  RemoteModel fresh(scenario_);
+  fresh.connection_ = connection_ + 1;
+  *this = std::move(fresh);
+  return true;
+}
+
+void RemoteModel::Disconnect(TimePoint now,
+                             std::chrono::milliseconds back_after) {
+  if (!IsGone(now)) GoAway(now, back_after);
+}
+
+void RemoteModel::GoAway(TimePoint at,
+                         std::optional<std::chrono::milliseconds> back_after) {
+  gone_at_ = at;
+  back_at_.reset();
+  if (back_after) back_at_ = at + *back_after;
+  while (!queue_.empty() && queue_.back().due > at) queue_.pop_back();
 }
 
 void RemoteModel::DiscardArrived(TimePoint now) {
@@ -398,9 +423,11 @@ void RemoteModel::HandleReadRequest(std::span<const uint8_t> report,
     }
   }
 
-  if (scenario_.disconnect_after == request) {
-    gone_at_ = due;
-    while (!queue_.empty() && queue_.back().due > due) queue_.pop_back();
+  const auto& disconnects = scenario_.disconnects;
+  if (static_cast<size_t>(connection_) <= disconnects.size() &&
+      disconnects[connection_ - 1].after_request == request) {
+    const auto& reconnect = disconnects[connection_ - 1].reconnect_ms;
+    GoAway(due, reconnect ? std::optional(Ms(*reconnect)) : std::nullopt);
   }
 }
 
@@ -476,7 +503,10 @@ std::string RemoteModel::GarbageSummary(TimePoint now) const {
 
 void RemoteModel::ApplyPassEvents(int pass, TimePoint due) {
   for (const PassEvent& event : scenario_.events) {
-    if (event.pass != pass) continue;
+    if (event.pass != pass ||
+        (event.connection != 0 && event.connection != connection_)) {
+      continue;
+    }
     switch (event.kind) {
       case PassEvent::Kind::kPress:
         closed_[event.position] = true;
@@ -495,10 +525,31 @@ void RemoteModel::ApplyPassEvents(int pass, TimePoint due) {
   }
 }
 
+void RemoteModel::SendStatus(TimePoint due) {
+  // What the remote stops sending when it sends a status report.
+  data_reports_ = false;
+  next_stream_report_.reset();
+  if (scenario_.silent) return;
+  // The extension bit says whether anything is in the port: the expander
+  // answers from the read request numbered keypad_from on.
+  const bool extension =
+      !scenario_.keypad_absent && read_requests_ + 1 >= scenario_.keypad_from;
+  std::vector<uint8_t> status(RemoteInputReportLength(kStatusReport), 0x00);
+  status[0] = kStatusReport;
+  status[kButtonByte1] = buttons_[0];
+  status[kButtonByte2] = buttons_[1];
+  status[kStatusFlagsByte] = static_cast<uint8_t>(
+      (leds_ & kAllPlayerLeds) | (extension ? kStatusExtensionBit : 0));
+  // The lowest level that BatteryPercent shows as the scenario's percent.
+  status[kStatusBatteryByte] =
+      static_cast<uint8_t>((scenario_.battery_percent * 255 + 99) / 100);
+  Schedule(std::move(status), due);
+}
+
 void RemoteModel::SetButtonByte2(uint8_t value, TimePoint due) {
   if (value == buttons_[1]) return;
   buttons_[1] = value;
-  if (!scenario_.silent) {
+  if (!scenario_.silent && data_reports_) {
     Schedule({kButtonsReport, buttons_[0], buttons_[1]}, due);
   }
 }

@@ -60,9 +60,23 @@ class RemoteModel {
   // Empty when nothing will ever happen without a new output report.
   std::optional<TimePoint> NextEventTime() const;
 
-  // True once the remote has disconnected (see the `disconnect` directive).
-  // Reports scheduled up to that moment can still be popped.
+  // True once the remote has disconnected (see the `disconnect` directive),
+  // until Reconnect brings it back. Reports scheduled up to that moment can
+  // still be popped.
   bool IsGone(TimePoint now) const;
+
+  // When the remote that went away, or is about to, can be opened again;
+  // empty when it is not going or gone for good.
+  std::optional<TimePoint> ReturnTime() const { return back_at_; }
+
+  // Once the return time has come, makes the remote a freshly powered one
+  // (report mode 0x30, LEDs off, the expander's power-up registers, keys up,
+  // nothing queued) and begins the next connection: counts of read requests
+  // and scan passes start again from 1. True when it did.
+  bool Reconnect(TimePoint now);
+
+  // The connection, from 1: how many times the remote has been there.
+  int connection() const { return connection_; }
 
   // Drops every report that has arrived by `now` without being read, as a
   // fresh open of the device starts with an empty buffer.
@@ -73,6 +87,8 @@ class RemoteModel {
   void SetKeyClosed(int position, bool closed);
   // Presses or releases the Home button; a change is reported at `now`.
   void SetHome(bool down, TimePoint now);
+  // Pulls the remote away now; it can be opened again `back_after` later.
+  void Disconnect(TimePoint now, std::chrono::milliseconds back_after);
 
   // --- State, for tests and front ends ---------------------------------
   // An expander register; 0 and 1 give the pin levels the chip reads.
@@ -104,6 +120,9 @@ class RemoteModel {
   void HandleRegisterWrite(std::span<const uint8_t> report, TimePoint now);
   void HandleReadRequest(std::span<const uint8_t> report, TimePoint now);
   void ApplyPassEvents(int pass, TimePoint due);
+  void GoAway(TimePoint at,
+              std::optional<std::chrono::milliseconds> back_after);
+  void SendStatus(TimePoint due);
   void SetButtonByte2(uint8_t value, TimePoint due);
   bool AnswersError7(int request, uint8_t device) const;
   std::vector<uint8_t> ReadReply(uint8_t size_code, uint8_t error,
@@ -119,10 +138,14 @@ class RemoteModel {
   std::array<uint8_t, 2> buttons_{};
   uint8_t leds_ = 0;
   uint8_t report_mode_ = kButtonsReport;
+  // A status report stops every data report until the mode is set again.
+  bool data_reports_ = true;
+  int connection_ = 1;
   int read_requests_ = 0;
   int passes_ = 0;
   std::optional<TimePoint> first_scan_read_;
   std::optional<TimePoint> gone_at_;
+  std::optional<TimePoint> back_at_;
   // Sorted by due time; equal times keep their scheduling order.
   std::deque<InputReport> queue_;
   // The 0x31 stream: the due time of its next report, and whether that

@@ -77,6 +77,14 @@ CountRange ParseRange(const std::string& word) {
   return {first, last};
 }
 
+// A scan pass, "P" (in every connection) or "C:P" (in connection C).
+std::pair<int, int> ParsePass(const std::string& word) {
+  const auto colon = word.find(':');
+  if (colon == std::string::npos) return {0, ParseCount(word)};
+  return {ParseCount(word.substr(0, colon)),
+          ParseCount(word.substr(colon + 1))};
+}
+
 // A printed key character, or a matrix position written rRcC.
 int ParseKey(const std::string& word) {
   if (word.size() == 1) {
@@ -156,7 +164,16 @@ void ParseDirective(const std::vector<std::string>& words, Scenario& s) {
     s.foreign.push_back(ParseRange(words[1]));
   } else if (word == "disconnect") {
     ExpectArguments(words, 1);
-    s.disconnect_after = ParseCount(words[1]);
+    s.disconnects.push_back({ParseCount(words[1]), std::nullopt});
+  } else if (word == "reconnect") {
+    ExpectArguments(words, 1);
+    if (s.disconnects.empty() || s.disconnects.back().reconnect_ms) {
+      throw LineError{"'reconnect' needs a 'disconnect' before it"};
+    }
+    s.disconnects.back().reconnect_ms = ParseNumber(words[1]);
+  } else if (word == "battery") {
+    ExpectArguments(words, 1);
+    s.battery_percent = ParseNumber(words[1], 100);
   } else if (word == "garbage") {
     ExpectArguments(words, 2);
     s.garbage = Garbage{ParseCount(words[1]),
@@ -164,16 +181,16 @@ void ParseDirective(const std::vector<std::string>& words, Scenario& s) {
   } else if (word == "press" || word == "release") {
     ExpectArguments(words, 2);
     const int position = ParseKey(words[1]);
-    const int pass = ParseCount(words[2]);
+    const auto [connection, pass] = ParsePass(words[2]);
     s.events.push_back(
         {word == "press" ? PassEvent::Kind::kPress : PassEvent::Kind::kRelease,
-         pass, position});
+         pass, position, connection});
   } else if (word == "home" || word == "home-release") {
     ExpectArguments(words, 1);
-    const int pass = ParseCount(words[1]);
+    const auto [connection, pass] = ParsePass(words[1]);
     s.events.push_back(
         {word == "home" ? PassEvent::Kind::kHomeDown : PassEvent::Kind::kHomeUp,
-         pass, 0});
+         pass, 0, connection});
   } else {
     throw LineError{"unknown word '" + word + "'"};
   }

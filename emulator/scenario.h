@@ -1,7 +1,19 @@
 // The emulated remote's scenario: how the device behaves during one run
-// (absent, silent, slow, losing replies, keys pressed at given scan passes).
-// A scenario is written as text, one directive per line; ParseScenario turns
-// that text into a Scenario value.
+// (absent, silent, slow, losing replies, keys pressed at given scan passes,
+// going away and coming back). A scenario is written as text, one directive
+// per line; ParseScenario turns that text into a Scenario value.
+//
+// Connections: `disconnect N` ends a connection after its read request N;
+// a `reconnect MS` right after it brings the remote back MS milliseconds
+// later as a freshly powered one (report mode 0x30, LEDs off, expander
+// registers as at power-up, keys up), which starts connection 2, and so
+// on: the k-th `disconnect` ends connection k, and a `disconnect` without
+// its `reconnect` is the last (zolmek-remote's --reconnect gives each one
+// without a `reconnect` its own). Read requests and scan passes are counted
+// from 1 in each connection, so every other line applies to each connection
+// alike: `lost 3` loses request 3 of every connection, `press 5 3` presses
+// 5 when pass 3 of every connection begins. A pass written C:P (`press 5
+// 2:3`) is pass P of connection C only.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +40,16 @@ struct PassEvent {
   enum class Kind { kPress, kRelease, kHomeDown, kHomeUp };
   Kind kind = Kind::kPress;
   int pass = 0;
-  int position = 0;  // key position 1..24 for kPress / kRelease, else 0
+  int position = 0;    // key position 1..24 for kPress / kRelease, else 0
+  int connection = 0;  // in this connection only (1, 2, ...); 0: in each
+};
+
+// The remote goes away after read request `after_request` of a connection
+// (its answer is the last report), and can be opened again `reconnect_ms`
+// later, or never.
+struct Disconnect {
+  int after_request = 0;
+  std::optional<int> reconnect_ms;
 };
 
 struct LateReply {
@@ -62,7 +83,9 @@ struct Scenario {
   std::vector<CountRange> lost;
   std::vector<LateReply> late;
   std::vector<CountRange> foreign;
-  std::optional<int> disconnect_after;  // request whose answer is the last
+  // The k-th ends connection k; after the last, the remote stays.
+  std::vector<Disconnect> disconnects;
+  int battery_percent = 80;  // what a status report says
   std::optional<Garbage> garbage;
   std::vector<PassEvent> events;  // in file order
 };

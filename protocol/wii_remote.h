@@ -53,6 +53,25 @@ inline constexpr size_t kAccelZByte = 5;
 // Button byte 2, bit 7: the Home button.
 inline constexpr uint8_t kHomeButtonBit = 0x80;
 
+// Report 0x15 asks for a status report: byte 1 holds the rumble bit (bit 0)
+// like every output report's first byte, 0x00 here. The remote answers with
+// 0x20, and also sends one unasked when an extension is plugged in or
+// pulled out. After any status report the remote sends no data reports
+// (0x30 to 0x3F, button changes included) until a 0x12 sets the report mode
+// again; register reads (0x17 -> 0x21) still work. The kernel's hid-wiimote
+// driver resends the mode after each one for that reason.
+//
+// Report 0x20: the button bytes, then byte 3 the flags (bit 1: an extension
+// is connected; bits 4 to 7 the player LEDs), bytes 4 and 5 unused, byte 6
+// the battery level.
+inline constexpr size_t kStatusFlagsByte = 3;
+inline constexpr uint8_t kStatusExtensionBit = 0x02;
+inline constexpr size_t kStatusBatteryByte = 6;
+
+// The battery level of a status report in percent, as the kernel's
+// hid-wiimote driver reports it (level * 100 / 255, rounded down).
+constexpr int BatteryPercent(uint8_t level) { return level * 100 / 255; }
+
 // Register access. Reports 0x16 and 0x17 name a 24-bit address on the
 // remote's register bus, big-endian in bytes 2 to 4: the device, a middle
 // byte, the register. The middle byte is 0xFF in a write and 0x00 in a read.
@@ -77,17 +96,6 @@ inline constexpr uint8_t kAnswerErrorBits = 0x0F;
 inline constexpr size_t kAnswerAddressMiddleByte = 4;
 inline constexpr size_t kAnswerAddressRegisterByte = 5;
 inline constexpr size_t kAnswerDataByte = 6;
-// The status report (0x20), the answer to 0x15 (and sent unasked when an
-// extension is plugged in or out): the button bytes, a flags byte, two
-// bytes not used here, and the battery level (0-255). After one the remote
-// sends no data reports until the report mode is set again (the kernel's
-// hid-wiimote driver resends it for that reason).
-inline constexpr size_t kStatusFlagsByte = 3;
-inline constexpr uint8_t kStatusExtensionBit = 0x02;
-inline constexpr size_t kStatusBatteryByte = 6;
-// The battery level in percent, on the scale the kernel's hid-wiimote
-// driver reports it.
-constexpr int BatteryPercent(uint8_t level) { return level * 100 / 255; }
 
 // Error codes of register access (also in an acknowledgement's byte 4).
 inline constexpr uint8_t kErrorNone = 0;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libhidapi-dev libevdev-dev libsdl2-dev libsystemd-dev scdoc
+  libhidapi-dev libudev-dev libevdev-dev libsdl2-dev libsystemd-dev scdoc
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils xfonts-base
   # The VM test: a stock kernel under qemu with a busybox initramfs.

@@ -4,7 +4,7 @@
 # Windows programs this machine runs, makes the wine prefix once, before any
 # wine process needs it, cross-builds zolmek for x86_64 (build-win64) and
 # i686 (build-win32) with warnings as errors, runs the tests of each build
-# this machine can run under wine, checks that the DLLs export the five
+# this machine can run under wine, checks that the DLLs export the eight
 # functions undecorated and that the real one goes through HID.DLL and
 # SETUPAPI.DLL, and makes the zips.
 #
@@ -112,7 +112,7 @@ if [ "$host_i386" = yes ]; then
 fi
 
 echo "== Exports of the transport DLLs"
-expected="CloseHidHandle OpenHidHandle ReadReport ReadReportTimeout WriteReport"
+expected="CloseHidHandle GetHidDevicePath GetHidNote OpenHidHandle ReadReport ReadReportTimeout WaitForHidDevice WriteReport"
 for arch in win64:x86_64 win32:i686; do
   dir=build-${arch%%:*}
   for dll in "$dir/zolmek-hid.dll" "$dir/emulator/zolmek-hid.dll"; do
@@ -132,7 +132,7 @@ for arch in win64:x86_64 win32:i686; do
     done
   done
 done
-echo "   five undecorated exports each, no mingw runtime DLLs"
+echo "   eight undecorated exports each, no mingw runtime DLLs"
 
 echo "== The real transport DLLs use the Win32 HID API"
 for arch in win64:x86_64 win32:i686; do

@@ -32,6 +32,9 @@ ZolmekProcess::ZolmekProcess(const Options& options)
   env["ZOLMEK_EMU_SCENARIO"] = dir_ + "/scenario";
   env["ZOLMEK_EMU_LOG"] = dir_ + "/reports";
   env["SDL_AUDIODRIVER"] = "dummy";
+  // A session of its own: the remote's lock, and no key map of the user's.
+  env["XDG_RUNTIME_DIR"] = dir_;
+  env["XDG_CONFIG_HOME"] = dir_;
   if (options.with_uinput_shim) {
     env["LD_PRELOAD"] = ZOLMEK_UINPUT_SHIM;
     env["ZOLMEK_TEST_UINPUT_LOG"] = dir_ + "/uinput";

@@ -175,6 +175,61 @@ TEST(EmulatorModelTest, LiveKeysAndHomeTakeEffectAtOnce) {
   EXPECT_EQ(d.Drain(), (std::vector<Bytes>{{0x30, 0x00, 0x00}}));
 }
 
+// After a status report the remote sends no data report, stream or button
+// change, until the mode is set again; register reads are still answered.
+TEST(EmulatorModelTest, StatusReportStopsDataReportsUntilTheModeIsSet) {
+  const struct {
+    std::string scenario;
+    uint8_t flags, level;
+  } cases[] = {
+      // Levels: the lowest that BatteryPercent shows as 80, 9 and 100 %.
+      {"", 0x12, 204},  // LED 1, a keypad in the port
+      {"keypad absent\nbattery 9", 0x10, 23},
+      {"keypad from 2\nbattery 100", 0x10, 255},  // nothing there yet
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    Driver d{MakeModel(c.scenario)};
+    d.Send({0x11, 0x10});
+    d.Send({0x12, 0x00, 0x31});
+    d.Send({0x15, 0x00});
+    EXPECT_EQ(d.Drain().back(), (Bytes{0x20, 0, 0, c.flags, 0, 0, c.level}));
+    d.now += milliseconds(100);
+    d.model.SetHome(true, d.now);
+    d.Send({0x17, 0x04, 0xE8, 0x00, 0x00, 0x00, 0x02});
+    EXPECT_EQ(d.Drain().size(), 1u);  // the answer: no stream, no Home
+    d.Send({0x12, 0x00, 0x31});
+    d.now += milliseconds(10);
+    EXPECT_EQ(d.Drain().size(), 2u);  // the stream again
+  }
+}
+
+// Connection 1 ends after request 3 and the remote is back 100 ms later as a
+// fresh one; connection 2 counts from 1 and ends for good after request 2.
+TEST(EmulatorModelTest, RemoteComesBackFreshAndCountsAnew) {
+  Driver d{MakeModel(
+      "disconnect 3\nreconnect 100\ndisconnect 2\npress 5 2:1\nrelease 5 3")};
+  d.Send({0x11, 0x10});
+  d.ConfigureRows();
+  d.ReadRow(0xFC);                            // pass 1
+  EXPECT_EQ(d.ReadRow(0xF6).at(0)[7], 0xFF);  // 5 is for connection 2
+  EXPECT_EQ(d.ReadRow(0xFA).size(), 1u);      // the last answer
+  ASSERT_TRUE(d.model.IsGone(d.now));
+  EXPECT_EQ(d.model.ReturnTime(), d.now + milliseconds(100));
+  EXPECT_FALSE(d.model.Reconnect(d.now + milliseconds(99)));
+  d.now += milliseconds(100);
+  ASSERT_TRUE(d.model.Reconnect(d.now));
+  EXPECT_EQ(d.model.connection(), 2);
+  EXPECT_EQ(d.model.leds(), 0x00);
+  EXPECT_EQ(d.model.PortALevel(), 0xFF);  // rows undriven again
+  d.ConfigureRows();
+  d.ReadRow(0xFC);  // pass 1 of connection 2, request 1
+  EXPECT_EQ(d.ReadRow(0xF6).at(0)[7], 0xF7);
+  EXPECT_TRUE(d.model.IsGone(d.now));
+  EXPECT_FALSE(d.model.ReturnTime().has_value());
+  EXPECT_FALSE(d.model.Reconnect(d.now + std::chrono::hours(1)));
+}
+
 TEST(EmulatorModelTest, LostLateForeignAndDisconnect) {
   Driver d{MakeModel("lost 1\nlate 2 30\nforeign 3\ndisconnect 4")};
   d.ConfigureRows();
@@ -264,17 +319,24 @@ TEST(EmulatorModelTest, ScenarioParseErrorsNameTheLine) {
       {"error7 5-2", "line 1: empty range '5-2'"},
       {"accel-x 0x100", "line 1: number out of range '0x100'"},
       {"keypad maybe", "line 1: 'keypad' needs 'absent' or 'from N'"},
+      {"reconnect 5", "line 1: 'reconnect' needs a 'disconnect' before it"},
+      {"battery 101", "line 1: number out of range '101'"},
+      {"press 5 0:3", "line 1: number must be at least 1 '0'"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ParseScenario(c.text).Message(), c.message) << c.text;
   }
   const auto ok = ParseScenario(
-      "interval 0x14 # hex\nlate 3-5 40\npress r0c1 2\nkeypad from 7");
+      "interval 0x14 # hex\nlate 3-5 40\npress r0c1 2\nkeypad from 7\n"
+      "disconnect 4\nreconnect 0\nhome 3:2");
   ASSERT_TRUE(ok.ok()) << ok.Message();
   EXPECT_EQ(ok.scenario.interval_ms, 20);
   EXPECT_EQ(ok.scenario.late[0].requests.last, 5);
   EXPECT_EQ(ok.scenario.events[0].position, 2);
   EXPECT_EQ(ok.scenario.keypad_from, 7);
+  EXPECT_EQ(ok.scenario.disconnects[0].reconnect_ms, 0);
+  EXPECT_EQ(ok.scenario.events[1].connection, 3);
+  EXPECT_EQ(ok.scenario.events[1].pass, 2);
 }
 
 }  // namespace

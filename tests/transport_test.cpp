@@ -1,11 +1,13 @@
-// The devices' numbers (protocol/) against the outside world's, and the
+// The devices' numbers (protocol/) against the outside world's, the
 // remote's report lengths, as a transport that cannot ask the device uses
-// them.
+// them, and the emulator behind the transport functions.
 #include <gtest/gtest.h>
 
+#include "emulator/emulator_control.h"
 #include "protocol/keypad.h"
 #include "protocol/wii_remote.h"
 #include "transport/report_descriptor.h"
+#include "transport/zolmek_hid.h"
 
 // Written out here, so that a wrong number in protocol/ cannot pass for the
 // program, the emulators and the tests at once.
@@ -18,6 +20,14 @@ TEST(DeviceFactsTest, EachNameHoldsTheNumberTheHardwareUses) {
       {kReportModeReport, 0x12},
       {kWriteRegisterReport, 0x16},
       {kReadRegisterReport, 0x17},
+      {kStatusRequestReport, 0x15},
+      {kStatusFlagsByte, 3},
+      {kStatusExtensionBit, 0x02},
+      {kStatusBatteryByte, 6},
+      // hid-wiimote's scale: level * 100 / 255, rounded down.
+      {BatteryPercent(25), 9},
+      {BatteryPercent(26), 10},
+      {BatteryPercent(255), 100},
       {kStatusReport, 0x20},
       {kReadReplyReport, 0x21},
       {kAcknowledgeReport, 0x22},
@@ -51,10 +61,10 @@ TEST(RemoteReportsTest, OutputLengthsOfTheReportsZolmekSends) {
       {0x12, 3},
       {0x16, 22},
       {0x17, 7},
+      {0x15, 2},
       // Not ours to send: refused rather than sent at a guessed length.
       {0x00, 0},
       {0x10, 0},
-      {0x15, 0},
       {0x18, 0},
       {0x21, 0},
       {0xFF, 0},
@@ -115,4 +125,26 @@ TEST(ReportDescriptorTest, HugeReportsAreNotShortened) {
             2);
   EXPECT_EQ(lengths[0x16], 0xFFFF);
   EXPECT_EQ(lengths[0x17], 0xFFFF);
+}
+
+// A remote that went away and came back is a new device: the old handle
+// stays dead, and the wait ends when it is back, once per connection.
+TEST(EmulatedTransportTest, RemoteThatComesBackNeedsANewHandle) {
+  ASSERT_EQ(zolmek_emulator::LoadScenarioText("disconnect 1\nreconnect 50"),
+            "");
+  EXPECT_EQ(WaitForHidDevice(kRemoteVendorId, 0, 0), 1);  // there already
+  const HidHandle old = OpenHidHandle(kRemoteVendorId, kRemoteProductId);
+  ASSERT_GE(old, 0);
+  uint8_t buffer[ZOLMEK_HID_BUFFER_SIZE] = {kReadRegisterReport, 0x04, 0xE8};
+  ASSERT_EQ(WriteReport(old, buffer, nullptr), 7);  // its answer is the last
+  EXPECT_EQ(OpenHidHandle(kRemoteVendorId, kRemoteProductId), -1);
+  EXPECT_EQ(WaitForHidDevice(kRemoteVendorId, kRemoteProductId, 60000), 1);
+  const HidHandle fresh = OpenHidHandle(kRemoteVendorId, kRemoteProductId);
+  ASSERT_GE(fresh, 0);
+  EXPECT_EQ(ReadReportTimeout(old, buffer, nullptr, 0), -1);
+  EXPECT_EQ(WriteReport(old, buffer, nullptr), -1);
+  char text[ZOLMEK_HID_TEXT_SIZE];
+  EXPECT_EQ(GetHidDevicePath(fresh, text, sizeof text), 8);  // "emulator"
+  EXPECT_EQ(CloseHidHandle(old), 0);
+  EXPECT_EQ(CloseHidHandle(fresh), 0);
 }

@@ -28,7 +28,7 @@ TEST(VirtualRemoteTest, DescriptorGivesTheTransportTheRemotesLengths) {
   uint16_t lengths[256];
   ASSERT_EQ(
       ParseOutputReportLengths(descriptor.data(), descriptor.size(), lengths),
-      4);
+      5);
   for (int id = 0; id < 256; ++id) {
     EXPECT_EQ(lengths[id], RemoteOutputReportLength(static_cast<uint8_t>(id)))
         << "report " << id;
@@ -194,11 +194,12 @@ TEST(VirtualRemoteTest, KeysOfTheComputerPressTheKeypad) {
       {"\x1b[3", {}},  // Delete, cut by a read...
       {"~", {{Kind::kTap, del}}},
       {"\x1b[A\x1bOP\x1b[15~", {}},  // arrows and function keys: nothing
-      {"\tq\x03h",
+      {"\tq\x03hr",
        {{Kind::kHoldNext, 0},
         {Kind::kQuit, 0},
         {Kind::kQuit, 0},
-        {Kind::kHome, 0}}},
+        {Kind::kHome, 0},
+        {Kind::kReconnect, 0}}},
   };
   for (const Case& c : cases) {
     std::vector<std::pair<Kind, int>> got;

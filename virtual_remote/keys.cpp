@@ -11,7 +11,7 @@ namespace {
 using zolmek_emulator::KeyPositionOfCharacter;
 
 // The keypad's blank positions, in table order, take these letters ('e' is
-// Enter, 'h' Home, 'n' Delete, 'q' quit).
+// Enter, 'h' Home, 'n' Delete, 'q' quit, 'r' reconnect).
 constexpr char kBlankLetters[] = "abcdfgi";
 
 constexpr char kTab = '\t';
@@ -57,6 +57,8 @@ std::vector<KeyAction> KeyParser::Feed(const char* bytes, size_t count) {
           actions.push_back({KeyAction::Kind::kHoldNext});
         } else if (c == 'h') {
           actions.push_back({KeyAction::Kind::kHome});
+        } else if (c == 'r') {
+          actions.push_back({KeyAction::Kind::kReconnect});
         } else if (const int position = PositionOfComputerKey(c)) {
           actions.push_back({KeyAction::Kind::kTap, position});
         }
@@ -88,7 +90,8 @@ std::string HelpText() {
   }
   text +=
       "A key stays down for 0.2 s; Tab then a key holds it until typed again.\n"
-      "h: Home button   q or Ctrl+C: quit\n";
+      "h: Home button   r: pull the remote and plug it back   "
+      "q or Ctrl+C: quit\n";
   return text;
 }
 

@@ -1,5 +1,6 @@
 // zolmek-remote's interactive mode: the computer's keys stand for the
-// keypad's keys and the remote's Home button.
+// keypad's keys and the remote's Home button, and one key pulls the remote
+// and plugs it back.
 //
 // A terminal reports key presses but no key releases, so a key typed once
 // closes its switch for kTapDuration and then opens it again; typing it again
@@ -19,7 +20,7 @@ namespace zolmek_remote {
 inline constexpr std::chrono::milliseconds kTapDuration{200};
 
 struct KeyAction {
-  enum class Kind { kTap, kHoldNext, kHome, kQuit };
+  enum class Kind { kTap, kHoldNext, kHome, kReconnect, kQuit };
   Kind kind = Kind::kTap;
   int position = 0;  // the key position (1..24) for kTap
 };

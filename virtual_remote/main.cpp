@@ -3,11 +3,14 @@
 // transport can be run without the hardware.
 //
 //   zolmek-remote [--scenario FILE] [--log FILE] [--plus] [--bluetooth]
-//                 [--verbose]
+//                 [--reconnect MS] [--verbose]
 //
 // In a terminal the computer's keys press the keypad's keys (see keys.h).
-// It runs until q, Ctrl+C, SIGTERM or SIGHUP, or until the scenario's remote
-// disconnects, and removes the device from the kernel on every way out.
+// A remote that disconnects (the scenario's `disconnect`, or the key r) is
+// removed from the kernel, and made again as a new device when it comes
+// back (`reconnect MS`, --reconnect). It runs until q, Ctrl+C, SIGTERM or
+// SIGHUP, or until the scenario's remote disconnects for good, and removes
+// the device from the kernel on every way out.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,6 +19,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -39,7 +43,7 @@ using zolmek_remote::UhidRemote;
 
 const char kUsage[] =
     "usage: zolmek-remote [--scenario FILE] [--log FILE] [--plus] "
-    "[--bluetooth] [--verbose]\n"
+    "[--bluetooth] [--reconnect MS] [--verbose]\n"
     "  --scenario FILE  how the remote behaves (the emulator's scenario "
     "lines)\n"
     "  --log FILE       write every output report received, one hex line "
@@ -49,7 +53,14 @@ const char kUsage[] =
     "  --bluetooth      be on the Bluetooth bus, as a paired remote is: the "
     "kernel's\n"
     "                   hid-wiimote driver, when loaded, takes the device\n"
+    "  --reconnect MS   after every disconnect (the scenario's, or the key "
+    "r),\n"
+    "                   come back after MS milliseconds (r: 1000 without "
+    "it)\n"
     "  --verbose        print every output report received\n";
+
+// How long the key r keeps the remote away without --reconnect.
+constexpr std::chrono::milliseconds kDefaultReconnect{1000};
 
 struct Options {
   std::string scenario_path;
@@ -57,6 +68,7 @@ struct Options {
   bool plus = false;
   bool bluetooth = false;
   bool verbose = false;
+  std::optional<int> reconnect_ms;
 };
 
 std::optional<Options> ParseArguments(int argc, char** argv) {
@@ -72,6 +84,15 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
       options.plus = true;
     } else if (arg == "--bluetooth") {
       options.bluetooth = true;
+    } else if (arg == "--reconnect" && i + 1 < argc) {
+      const std::string_view ms = argv[++i];
+      int value = -1;
+      const auto [end, error] =
+          std::from_chars(ms.data(), ms.data() + ms.size(), value);
+      if (error != std::errc() || end != ms.data() + ms.size() || value < 0) {
+        return std::nullopt;
+      }
+      options.reconnect_ms = value;
     } else {
       return std::nullopt;
     }
@@ -145,6 +166,7 @@ struct KeysDown {
         hold_next = false;
         break;
       }
+      case KeyAction::Kind::kReconnect:  // the loop's, with the device
       case KeyAction::Kind::kQuit:
         break;
     }
@@ -189,6 +211,15 @@ int Run(const Options& options) {
   auto scenario = LoadScenario(options.scenario_path);
   if (!scenario) return 2;
   if (options.plus) scenario->plus = true;
+  if (options.reconnect_ms) {
+    for (auto& disconnect : scenario->disconnects) {
+      if (!disconnect.reconnect_ms)
+        disconnect.reconnect_ms = options.reconnect_ms;
+    }
+  }
+  const auto back_after = options.reconnect_ms
+                              ? std::chrono::milliseconds(*options.reconnect_ms)
+                              : kDefaultReconnect;
   if (scenario->no_remote) {
     std::fprintf(stderr, "zolmek-remote: the scenario has no remote\n");
     return 0;
@@ -243,10 +274,10 @@ int Run(const Options& options) {
     }
   };
 
-  std::string error = remote.Create(
-      model.scenario().plus ? "Nintendo RVL-CNT-01-TR (zolmek-remote)"
-                            : "Nintendo RVL-CNT-01 (zolmek-remote)",
-      options.bluetooth);
+  const std::string name = model.scenario().plus
+                               ? "Nintendo RVL-CNT-01-TR (zolmek-remote)"
+                               : "Nintendo RVL-CNT-01 (zolmek-remote)";
+  std::string error = remote.Create(name, options.bluetooth);
   int status = 0;
   if (!error.empty()) {
     std::fprintf(stderr, "zolmek-remote: %s\n", error.c_str());
@@ -267,17 +298,39 @@ int Run(const Options& options) {
 
   bool running = true;
   bool watch_keys = interactive;
+  bool pulled = false;  // by the key r, not by the scenario
   while (running) {
     TimePoint now = Clock::now();
     keys.ReleaseDue(model, now);
     error = remote.DeliverDue(now);
     if (!error.empty()) break;
     if (model.IsGone(now)) {
-      std::fprintf(stderr,
-                   "zolmek-remote: the remote disconnects (scenario)\n");
-      break;
+      // Away: the device and its hidraw node go, as a real remote's do, and
+      // a new device comes when the remote is back.
+      if (remote.created()) {
+        remote.Destroy();
+        std::string back;
+        if (const auto at = model.ReturnTime()) {
+          back = ", back in " +
+                 std::to_string(
+                     std::chrono::ceil<std::chrono::milliseconds>(*at - now)
+                         .count()) +
+                 " ms";
+        }
+        std::fprintf(stderr, "zolmek-remote: the remote disconnects (%s)%s\n",
+                     pulled ? "key r" : "scenario", back.c_str());
+        pulled = false;
+      }
+      if (!model.ReturnTime()) break;
+      if (model.Reconnect(now)) {
+        keys = KeysDown();
+        error = remote.Create(name, options.bluetooth);
+        if (!error.empty()) break;
+        std::fprintf(stderr, "zolmek-remote: the remote is back\n");
+      }
     }
-    std::optional<TimePoint> wake = model.NextEventTime();
+    std::optional<TimePoint> wake =
+        model.IsGone(now) ? model.ReturnTime() : model.NextEventTime();
     if (auto release = keys.NextRelease();
         release && (!wake || *release < *wake)) {
       wake = release;
@@ -305,6 +358,11 @@ int Run(const Options& options) {
         for (const KeyAction& action :
              parser.Feed(bytes, static_cast<size_t>(got))) {
           if (action.kind == KeyAction::Kind::kQuit) running = false;
+          if (action.kind == KeyAction::Kind::kReconnect &&
+              !model.IsGone(now)) {
+            model.Disconnect(now, back_after);
+            pulled = true;
+          }
           keys.Act(action, model, now);
         }
       }

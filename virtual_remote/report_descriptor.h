@@ -13,7 +13,8 @@ namespace zolmek_remote {
 
 // The reports declared, each at the remote's length for it.
 inline constexpr uint8_t kOutputReports[] = {
-    kLedReport, kReportModeReport, kWriteRegisterReport, kReadRegisterReport};
+    kLedReport, kReportModeReport, kStatusRequestReport, kWriteRegisterReport,
+    kReadRegisterReport};
 inline constexpr uint8_t kInputReports[] = {kStatusReport, kReadReplyReport,
                                             kAcknowledgeReport, kButtonsReport,
                                             kButtonsAccelReport};

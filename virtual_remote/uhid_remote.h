@@ -42,8 +42,10 @@ class UhidRemote {
   std::string DeliverDue(TimePoint now);
 
   // Removes the device from the kernel; the hidraw node goes with it.
+  // Create may make it again afterwards, as a new device.
   void Destroy();
 
+  bool created() const { return created_; }
   bool opened() const { return opened_; }
 
  private:

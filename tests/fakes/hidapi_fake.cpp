@@ -16,6 +16,7 @@ std::vector<uint8_t> descriptor;
 std::string driver;
 size_t last_write = 0;
 bool device_open = false;
+int open_error = 0;
 
 namespace {
 int node_fd = -1;  // a real descriptor (of /dev/null) stands for the node
@@ -26,6 +27,7 @@ void Reset() {
   driver.clear();
   last_write = 0;
   device_open = false;
+  open_error = 0;
   node_fd = -1;
 }
 
@@ -50,6 +52,10 @@ int __wrap_open(const char* path, int flags, ...) {
     va_end(args);
   }
   if (std::strcmp(path, kNode) != 0) return __real_open(path, flags, mode);
+  if (open_error != 0) {
+    errno = open_error;
+    return -1;
+  }
   node_fd = __real_open("/dev/null", O_RDWR | O_CLOEXEC);
   device_open = node_fd >= 0;
   return node_fd;

@@ -24,6 +24,8 @@ extern std::string driver;
 // The length of the latest write to the node (every byte of it is read).
 extern size_t last_write;
 extern bool device_open;
+// What opening the node fails with, 0 for success.
+extern int open_error;
 
 void Reset();
 

@@ -187,6 +187,12 @@ VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal,
     execv(kRemoteBinary, const_cast<char* const*>(argv.data()));
     _exit(127);
   }
+  AwaitNode(made, prefix);
+}
+
+// Waits for the device's node and makes it the zolmek group's, as udev's
+// rules would; `made` watches /dev since before the device was made.
+void VirtualRemote::AwaitNode(int made, const std::string& prefix) {
   // The node appears once hid-generic has bound the new device.
   const auto end = Clock::now() + Seconds(20);
   std::vector<std::string> nodes;
@@ -217,6 +223,21 @@ VirtualRemote::VirtualRemote(const std::string& scenario, bool on_terminal,
   close(made);
   EXPECT_TRUE(finished) << "devtmpfs did not finish " << node;
   GrantToZolmekGroup(node);
+}
+
+void VirtualRemote::PullAndPlugBack() {
+  const int made = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  EXPECT_GE(inotify_add_watch(made, "/dev", IN_ATTRIB), 0)
+      << std::strerror(errno);
+  Type("r");
+  const auto end = Clock::now() + Seconds(20);
+  while (!HidrawNodesOf(kRemoteHidPrefix).empty() && Clock::now() < end) {
+    usleep(2000);
+  }
+  // What the old node's going said; the new one comes 300 ms later.
+  while (!InotifyNames(made, 0).empty()) {
+  }
+  AwaitNode(made, kRemoteHidPrefix);
 }
 
 VirtualRemote::~VirtualRemote() {

@@ -70,6 +70,9 @@ class VirtualRemote {
   ~VirtualRemote();
 
   void Type(const std::string& bytes);
+  // On a terminal, with --reconnect: pulls the remote (key r), waits for
+  // its node to go and for the new device's node, ready as the first was.
+  void PullAndPlugBack();
   // Waits for it to end by itself; the exit status, -1 when it did not.
   int Wait(Seconds deadline = Seconds(20));
 
@@ -82,6 +85,8 @@ class VirtualRemote {
   std::string Errors() const { return ReadFile(dir_ + "/stderr"); }
 
  private:
+  void AwaitNode(int made, const std::string& prefix);
+
   std::string dir_;
   std::string hidraw_;
   pid_t pid_ = -1;

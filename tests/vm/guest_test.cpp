@@ -10,8 +10,9 @@
 #include <cstdio>
 #include <sstream>
 
-#include "tests/vm/guest_harness.h"
 #include "protocol/wii_remote.h"
+#include "tests/vm/guest_harness.h"
+#include "transport/zolmek_hid.h"
 
 namespace vm {
 namespace {
@@ -122,6 +123,29 @@ TEST_F(VmTest, InteractiveRemoteTakesKeysFromItsTerminal) {
   EXPECT_NE(remote.Errors().find(" a b + c E d\n"), std::string::npos)
       << "no keypad layout in the help:\n"
       << remote.Errors();
+}
+
+// zolmek-remote's key r pulls the remote and plugs it back: its node goes
+// (zolmek, scanning, says the connection is lost), a new device comes, the
+// transport's wait (a monitor begun before) ends, and zolmek opens it.
+TEST_F(VmTest, RemotePulledAndPluggedBackIsANewDevice) {
+  VirtualRemote remote("", /*on_terminal=*/true, {"--reconnect", "300"});
+  EXPECT_EQ(WaitForHidDevice(kRemoteVendorId, 0, 0), 1);  // there already
+  {
+    Zolmek zolmek;
+    zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");  // scanning
+    remote.PullAndPlugBack();
+    EXPECT_EQ(zolmek.Wait(), 0);
+    EXPECT_EQ(zolmek.Errors(), "Wii-Remote connection lost.\n");
+  }
+  EXPECT_EQ(WaitForHidDevice(kRemoteVendorId, 0, 20000), 1);
+  Zolmek zolmek;
+  zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");
+  remote.Type("5");
+  zolmek.WaitForOutput("press (5)\n");
+  remote.Type("h");
+  EXPECT_EQ(zolmek.Wait(), 0);
+  ExpectStoppedCleanly(remote);
 }
 
 // A remote that turns hostile at the fifth scan pass (scenario `garbage`):
