@@ -26,8 +26,8 @@
 #include "emulator/emulator_control.h"
 #include "keypad/keypad.h"
 #include "remote/remote_link.h"
-#include "tests/fakes/host_fake.h"
-#include "tests/program_state.h"
+#include "test_support/host_fake.h"
+#include "test_support/program_state.h"
 
 namespace {
 

@@ -1,8 +1,18 @@
 # The Windows zip: zolmek.exe, the real zolmek-hid.dll beside it, the sample
-# test1.wav and the README, all in one folder (cpack -G ZIP).
+# test1.wav, a read-me for Windows users and the licence, all in one folder
+# (cpack -G ZIP). The two texts get Windows line ends, which Notepad before
+# Windows 10 needs.
 install(TARGETS zolmek RUNTIME DESTINATION .)
 install(TARGETS zolmek-hid RUNTIME DESTINATION . LIBRARY DESTINATION .)
-install(FILES ${CMAKE_BINARY_DIR}/test1.wav ${CMAKE_SOURCE_DIR}/README.md
+install(FILES ${CMAKE_BINARY_DIR}/test1.wav DESTINATION .)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/README-windows.txt
+               ${CMAKE_BINARY_DIR}/package/README-windows.txt
+               @ONLY NEWLINE_STYLE CRLF)
+configure_file(${CMAKE_SOURCE_DIR}/LICENSE
+               ${CMAKE_BINARY_DIR}/package/LICENSE.txt
+               @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/package/README-windows.txt
+              ${CMAKE_BINARY_DIR}/package/LICENSE.txt
         DESTINATION .)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)

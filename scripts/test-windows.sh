@@ -77,8 +77,13 @@ if ! prefix_whole; then
   echo "   prefix made in $((SECONDS - start)) s"
 fi
 # wineserver is started first and kept, or every run waits ~3 s for it to
-# exit.
+# exit. wine's own background programs (services.exe, winedevice.exe,
+# explorer.exe) start with the first program run in it, keep that program's
+# output open and, with the server kept, stay: started by ctest's test
+# discovery, they would hold its pipe open until it gives up after 60 s.
+# One run of cmd starts them here, their output going nowhere.
 wineserver -p
+"$wine64" cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 echo "== Windows x86_64: build"

@@ -1,6 +1,5 @@
-// What zolmek prints and sends that several test suites check: the banner,
-// the ways a run ends without a key, and the output reports as the emulated
-// remote logs them.
+// What zolmek prints and sends that several test suites check: the banner
+// and the output reports as the emulated remote logs them.
 #pragma once
 
 #include <algorithm>
@@ -20,26 +19,6 @@ inline constexpr char kBannerAndUsage[] =
     "Usage:\n"
     "   Home button  ... Quit\n"
     "\n";
-
-// The runs that end without a key press: the emulator's scenario, the exit
-// status, the terminal text, and the message box's text (on stderr when no
-// box can be shown).
-struct EndWithoutKeys {
-  const char* scenario;
-  int status;
-  std::string out;
-  std::string err;
-};
-
-inline std::vector<EndWithoutKeys> EndsWithoutKeys() {
-  return {
-      {"no-remote", 1, "", "Wii-Remote not found.\n"},
-      {"silent", 0, "", "Wii-Remote cannot open.\n"},
-      {"keypad absent", 0,
-       std::string(kBannerAndUsage) + std::string(79, '.') + "\n",
-       "Zolmek is not found.\n"},
-  };
-}
 
 // The log line of a register write: 16 04 E8 FF rr 01 b0 b1 and 14 zeros.
 inline std::string RegisterWrite(const std::string& reg_and_data) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "keypad/keypad.h"
-#include "tests/fakes/host_fake.h"
+#include "test_support/host_fake.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "base/stop.h"
 #include "emulator/emulator_control.h"
 #include "remote/remote_link.h"
+#include "test_support/host_fake.h"
+#include "test_support/program_state.h"
 #include "tests/expected_output.h"
-#include "tests/fakes/host_fake.h"
-#include "tests/program_state.h"
 
 // Ends the test program, naming what it waited for, when the code under
 // test has not returned within `limit`: a hang fails in seconds instead of

@@ -105,6 +105,12 @@ int PtyProcess::Wait() {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+bool PtyProcess::Running() const {
+  if (waited_ || pid_ <= 0) return false;
+  const std::string stat = ReadFile("/proc/" + std::to_string(pid_) + "/stat");
+  return !stat.empty() && stat.substr(stat.rfind(')') + 2, 1) != "Z";
+}
+
 std::string PtyProcess::Output() const {
   std::string text;
   for (size_t i = 0; i < output_.size(); ++i) {

@@ -32,6 +32,8 @@ class PtyProcess {
   // Waits for the exit and returns the status: the exit code, 128 + n after
   // signal n, or -1 when it did not end in time and had to be killed.
   int Wait();
+  // Whether it still runs: not waited for, and not a zombie waiting for us.
+  bool Running() const;
 
   // Terminal output so far, with the terminal's \r\n turned back into \n.
   std::string Output() const;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fakes/hidapi_fake.h"
+#include "test_support/hidapi_fake.h"
 #include "transport/hid_id.h"
 #include "transport/zolmek_hid.h"
 

@@ -29,8 +29,8 @@
 #include "host/host_output.h"
 #include "keypad/keypad.h"
 #include "remote/remote_link.h"
-#include "tests/fakes/host_fake.h"
-#include "tests/program_state.h"
+#include "test_support/host_fake.h"
+#include "test_support/program_state.h"
 
 namespace {
 

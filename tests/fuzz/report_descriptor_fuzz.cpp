@@ -1,6 +1,6 @@
 // libFuzzer target: the report descriptor a device hands the transport. The
 // real Linux transport opens a device whose hidraw node gives the fuzzer's
-// bytes as its report descriptor (the stand-in of tests/fakes/hidapi_fake.h),
+// bytes as its report descriptor (the stand-in of test_support/hidapi_fake.h),
 // learns the output report lengths from it, and is then asked to send every
 // report id.
 //
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "protocol/wii_remote.h"
-#include "tests/fakes/hidapi_fake.h"
+#include "test_support/hidapi_fake.h"
 #include "transport/report_descriptor.h"
 #include "transport/zolmek_hid.h"
 

@@ -4,7 +4,7 @@
 # itself (scripts/test-windows.sh wrote what it found into WINE_MACHINE);
 # elsewhere, or when asked for (ON), the i686 build runs in the guest.
 #
-#   system_i686.sh WINE_MACHINE ON|OFF run_vm_test.sh ARGS...
+#   system_i686.sh WINE_MACHINE ON|OFF system_tier.sh ARGS...
 set -euo pipefail
 machine=$1
 asked=$2

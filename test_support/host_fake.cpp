@@ -1,4 +1,4 @@
-#include "tests/fakes/host_fake.h"
+#include "test_support/host_fake.h"
 
 #include <chrono>
 #include <cstdio>

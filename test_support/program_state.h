@@ -7,7 +7,7 @@
 #include "app/quit_policy.h"
 #include "base/stop.h"
 #include "remote/remote_link.h"
-#include "tests/fakes/host_fake.h"
+#include "test_support/host_fake.h"
 
 inline void ResetProgramState() {
   std::memset(OutputReportBuffer, 0, sizeof OutputReportBuffer);

@@ -1,4 +1,4 @@
-#include "tests/fakes/hidapi_fake.h"
+#include "test_support/hidapi_fake.h"
 
 #include <fcntl.h>
 #include <hidapi.h>
