@@ -1,6 +1,8 @@
 // The whole program in-process against the emulated remote: what it sends,
 // prints and shows, and how it ends.
 #include "app/application.h"
+#include "app/options.h"
+#include "base/log.h"
 #include "base/quit.h"
 #include "tests/program_fixture.h"
 
@@ -180,4 +182,50 @@ TEST_F(ApplicationTest, MissingSoundFileChangesNothingElse) {
   Start("press 1 1");
   EXPECT_EQ(fake::events.front(), "player 0");
   EXPECT_EQ(std::count(fake::events.begin(), fake::events.end(), "sound"), 1);
+}
+
+// The command line: each option and what it sets, and what is refused.
+TEST(OptionsTest, EachOptionAndEachMistake) {
+  using Mode = Options::Mode;
+  struct Case {
+    std::vector<const char*> args;
+    const char* fault;  // "" when the line is good
+    Mode mode = Mode::kConsole;
+    const char* sound = "";
+    const char* keymap = "";
+  } cases[] = {
+      {{}, "", Mode::kConsole, "", ""},
+      {{"--service", "--sound", "x.wav"}, "", Mode::kService, "x.wav", ""},
+      {{"--check-keymap"}, "", Mode::kCheckKeymap, "", ""},
+      {{"--check-keymap", "m.conf"}, "", Mode::kCheckKeymap, "", "m.conf"},
+      {{"--monitor", "--keymap", "m"}, "", Mode::kMonitor, "", "m"},
+      {{"--autostart", "maybe"}, "--autostart takes 'on' or 'off'"},
+      {{"--service", "--monitor"},
+       "--monitor cannot be combined with another mode"},
+      {{"--sound"}, "--sound needs a file"},
+      {{"--sound", "a", "--no-sound"},
+       "--sound and --no-sound cannot be combined"},
+      {{"foo"}, "unexpected argument 'foo'"},
+      {{"-x"}, "unknown option '-x'"},
+  };
+  for (const Case& c : cases) {
+    std::vector<char*> argv = {const_cast<char*>("zolmek")};
+    for (const char* arg : c.args) argv.push_back(const_cast<char*>(arg));
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    Options options;
+    EXPECT_EQ(ParseOptions(static_cast<int>(argv.size()), argv.data(), options),
+              c.fault);
+    if (c.fault[0] != '\0') continue;
+    EXPECT_EQ(options.mode, c.mode);
+    EXPECT_EQ(options.sound, c.sound);
+    EXPECT_EQ(options.keymap, c.keymap);
+  }
+}
+
+// Under systemd a line starts with its priority, elsewhere with the name.
+TEST(LogTest, LinesCarryTheJournalsPriorityOrTheName) {
+  EXPECT_STREQ(LogLinePrefix(LogLevel::kError, true), "<3>");
+  EXPECT_STREQ(LogLinePrefix(LogLevel::kWarning, true), "<4>");
+  EXPECT_STREQ(LogLinePrefix(LogLevel::kInfo, true), "<6>");
+  EXPECT_STREQ(LogLinePrefix(LogLevel::kWarning, false), "zolmek: ");
 }

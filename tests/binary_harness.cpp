@@ -16,6 +16,9 @@ ZolmekProcess::ZolmekProcess(const Options& options)
   char pattern[] = "/tmp/zolmek-run-XXXXXX";
   dir_ = mkdtemp(pattern);
   std::ofstream(dir_ + "/scenario") << options.scenario << "\n";
+  for (const auto& [name, text] : options.files) {
+    std::ofstream(dir_ + "/" + name) << text;
+  }
   if (options.with_sound_file) {
     std::filesystem::copy_file(ZOLMEK_KEY_SOUND, dir_ + "/test1.wav");
   }
@@ -48,8 +51,12 @@ ZolmekProcess::ZolmekProcess(const Options& options)
 
   Start(dir_ + "/stderr", [&] {
     if (chdir(dir_.c_str()) != 0) _exit(126);
-    char* argv[] = {const_cast<char*>(ZOLMEK_BINARY), nullptr};
-    execve(ZOLMEK_BINARY, argv, envp.data());
+    std::vector<char*> argv = {const_cast<char*>(ZOLMEK_BINARY)};
+    for (const std::string& arg : options.args) {
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    execve(ZOLMEK_BINARY, argv.data(), envp.data());
   });
 }
 

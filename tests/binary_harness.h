@@ -12,6 +12,8 @@
 class ZolmekProcess : public PtyProcess {
  public:
   struct Options {
+    std::vector<std::string> args = {};
+    std::map<std::string, std::string> files = {};  // written in the cwd
     std::string scenario = "";
     bool with_sound_file = false;  // copy the sample test1.wav into the cwd
     bool with_uinput_shim = true;

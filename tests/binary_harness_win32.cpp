@@ -122,6 +122,9 @@ ZolmekProcess::ZolmekProcess(const Options& options) {
               (dir_ + "\\test1.wav").c_str(), FALSE);
   }
   std::ofstream(dir_ + "\\scenario.txt") << options.scenario << "\n";
+  for (const auto& [name, text] : options.files) {
+    std::ofstream(dir_ + "\\" + name) << text;
+  }
 
   // Nothing left over from an earlier run may reach this one.
   FlushConsoleInputBuffer(ConsoleInput());
@@ -138,6 +141,7 @@ ZolmekProcess::ZolmekProcess(const Options& options) {
   startup.hStdOutput = out;
   startup.hStdError = err;
   std::string command = "\"" + dir_ + "\\zolmek.exe\"";
+  for (const std::string& arg : options.args) command += " \"" + arg + "\"";
   // Its own process group, so that Ctrl+Break reaches it and not us.
   const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr,
                                       TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct InjectedKey {
 class ZolmekProcess {
  public:
   struct Options {
+    std::vector<std::string> args = {};
+    std::map<std::string, std::string> files = {};  // written in the cwd
     std::string scenario = "";
     bool with_sound_file = false;  // the sample test1.wav in the cwd
     std::vector<ConsoleKey> keys_before_start = {};

@@ -24,6 +24,44 @@ BinaryScenario EveryKey() {
   return row;
 }
 
+// A key map giving every position a key behind two modifiers, each
+// position pressed and released in turn, Home last: every chord typed
+// whole and in order (modifiers down, key down and up, modifiers up).
+BinaryScenario EveryPositionWithTwoModifiers() {
+  const char* const pairs[][2] = {
+      {"ctrl", "shift"}, {"ctrl", "alt"}, {"shift", "alt"}, {"alt", "meta"}};
+  BinaryScenario row = {.name = "KeyMapTypesEveryPositionsTwoModifierChord",
+                        .args = {"--keymap", "keymap.conf"},
+                        .keymap = "[keys]\n",
+                        .key_events = std::vector<std::string>()};
+  std::string out = std::string(kBannerAndUsage) + "\n";
+  for (int row_of = 0, position = 1; row_of < 4; ++row_of) {
+    for (int column = 0; column < 6; ++column, ++position) {
+      const std::string where =
+          "r" + std::to_string(row_of) + "c" + std::to_string(column);
+      const char* const* pair = pairs[position % 4];
+      const std::string letter(1, static_cast<char>('a' + position - 1));
+      row.keymap += where + " = " + pair[1] + "+" + pair[0] + "+" + letter +
+                    "\n";  // written in any order, typed in a fixed one
+      row.scenario += "press " + where + " " + std::to_string(2 * position) +
+                      "\nrelease " + where + " " +
+                      std::to_string(2 * position + 1) + "\n";
+      out += std::string("press (") + "  + E -*963. /8520 N741 "[position - 1] +
+             ")\n";
+      const std::string first = std::string("left") + pair[0];
+      const std::string second = std::string("left") + pair[1];
+      row.key_events->insert(
+          row.key_events->end(),
+          {first + " down", second + " down", letter + " down", letter + " up",
+           second + " up", first + " up"});
+    }
+  }
+  row.scenario += "home 52\n";
+  row.out = out;
+  row.reports = ReportsSeen::kQuietEnd;
+  return row;
+}
+
 std::vector<BinaryScenario> BinaryScenarios() {
   using enum TypedKey;
   using enum ReportsSeen;
@@ -45,6 +83,67 @@ std::vector<BinaryScenario> BinaryScenarios() {
        .reports = kQuietEnd,
        .keys = "5"},
       EveryKey(),
+      EveryPositionWithTwoModifiers(),
+      {.name = "KeyMapTypesItsKeysAndNothingWhereItSaysNone",
+       .args = {"--keymap", "keymap.conf"},
+       .scenario = "press 5 2\nrelease 5 3\npress 7 4\nrelease 7 5\n"
+                   "press r0c0 6\nrelease r0c0 7\npress 9 8\nhome 10",
+       .keymap = "[keys]\n5 = ctrl+z\n7 = none  # a comment\nr0c0 = kpenter\n",
+       .out = banner + "\npress (5)\npress (7)\npress ( )\npress (9)\n",
+       .reports = kQuietEnd,
+       .key_events = {{"leftctrl down", "z down", "z up", "leftctrl up",
+                       "kpenter down", "kpenter up", "9 down", "9 up"}}},
+      {.name = "WrongKeyMapEndsTheRunBeforeTheRemote",
+       .args = {"--keymap", "keymap.conf"},
+       .keymap = "[keys]\n5 = ctrl+bogus\nr9c9 = a\n",
+       .status = 78,
+       .out = "",
+       .err_has = {"keymap.conf:2: unknown key 'bogus'",
+                   "keymap.conf:3: no position r9c9"},
+       .reports = kNone},
+      {.name = "UnknownOptionGivesTheUsageLine",
+       .args = {"--bogus"},
+       .status = 2,
+       .out = "",
+       .err_has = {"zolmek: unknown option '--bogus'\nusage: zolmek"},
+       .reports = kNone},
+      {.name = "MonitorShowsEachSwitchAndTypesNothing",
+       .args = {"--monitor"},
+       .scenario = "press 5 3\npress 9 4\nrelease 5 5\nrelease 9 6\nhome 8",
+       .out_has = {"\nr2c3 (5) down -> 5\nr1c2 (9) down -> 9\nr2c3 (5) up\n"
+                   "r1c2 (9) up\n"},
+       .reports = kStartAndQuietEnd},
+      // The service: no terminal output, log lines on stderr, keys typed,
+      // never logged; Ctrl+C (SIGINT) ends it with the remote quieted.
+      {.name = "ServiceComesBackAfterEveryDropAndTypesEachKeyOnce",
+       .args = {"--service"},
+       .scenario = "battery 5\npress 5 1:3\nrelease 5 1:4\ndisconnect 30\n"
+                   "reconnect 100\npress 7 2:3\nrelease 7 2:4\n"
+                   "disconnect 30\nreconnect 100\npress 9 3:3\n"
+                   "release 9 3:4\ndisconnect 30\n",
+       .stop_on_error = "the remote is gone",
+       .stop_times = 3,
+       .err_has = {"started", "remote 057E:0306 connected at emulator",
+                   "keypad found", "battery 5 %", "battery is low (5 %)",
+                   "the remote is gone", "waiting for a remote", "connected",
+                   "the remote is gone", "connected", "keypad found",
+                   "stopping"},
+       .keys = "579"},
+      {.name = "ServiceWaitsForARemoteUntilStopped",
+       .args = {"--service"},
+       .scenario = "no-remote",
+       .stop_on_error = "waiting for a remote",
+       .err_has = {"waiting for a remote", "stopping"},
+       .reports = kNone},
+      {.name = "ServiceIgnoresHomeAndLooksForTheKeypadAgain",
+       .args = {"--service"},
+       .scenario = "keypad from 100\nhome 2\npress 5 4\nrelease 5 5\n"
+                   "disconnect 130",
+       .stop_on_error = "the remote is gone",
+       .err_has = {"no keypad answers behind the remote; looking again every "
+                   "3 s",
+                   "keypad found", "the remote is gone"},
+       .keys = "5"},
       // The runs that end without a key. Without a display no message box
       // can be shown: its text goes to stderr.
       {.name = "NoRemoteExitsOneWithAMessage",
@@ -90,6 +189,18 @@ std::vector<BinaryScenario> BinaryScenarios() {
 }
 
 }  // namespace
+
+void ExpectLinesInOrder(const std::string& text,
+                        const std::vector<std::string>& lines) {
+  size_t at = 0;
+  for (const std::string& line : lines) {
+    const size_t found = text.find(line, at);
+    EXPECT_NE(found, std::string::npos) << "\"" << line << "\" in order in:\n"
+                                        << text;
+    if (found == std::string::npos) return;
+    at = found + line.size();
+  }
+}
 
 // A row prints as its name, which also names its test.
 void PrintTo(const BinaryScenario& row, std::ostream* out) { *out << row.name; }

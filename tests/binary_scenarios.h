@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -36,19 +38,31 @@ enum class ReportsSeen {
 
 struct BinaryScenario {
   const char* name;
-  std::string scenario = "";     // the emulator's script
+  std::vector<std::string> args = {};  // the command line's options
+  std::string scenario = "";           // the emulator's script
+  std::string keymap = "";  // when not empty: keymap.conf in the working dir
   bool with_sound_file = false;  // the sample test1.wav in the working dir
   std::string type_after = "";   // once the terminal shows this, type:
   std::vector<TypedKey> typed = {};
   // Then, 300 ms on, the program must still run; Escape ends it.
   bool escape_after_a_pause = false;
+  // Once the error output holds this `stop_times` times, Ctrl+C (the
+  // service's stop; SIGINT on Linux) ends the run.
+  std::string stop_on_error = "";
+  int stop_times = 1;
   int status = 0;
   std::optional<std::string> out = std::nullopt;  // the whole terminal text
   std::optional<std::string> err = std::nullopt;  // the whole error output
+  // Lines the terminal and the error output must hold, in this order.
+  std::vector<std::string> out_has = {};
+  std::vector<std::string> err_has = {};
   ReportsSeen reports = ReportsSeen::kUnchecked;
   // The keypad keys, by legend, typed on the desktop in this order; a blank
   // position (' ') types nothing.
   std::optional<std::string> keys = std::nullopt;
+  // Or every key event, as "NAME down" / "NAME up" with the key names of a
+  // key map ("leftctrl down", "z down", "z up", "leftctrl up").
+  std::optional<std::vector<std::string>> key_events = std::nullopt;
 };
 
 void ExpectReports(const std::vector<std::string>& reports, ReportsSeen seen);
@@ -60,13 +74,46 @@ class ZolmekProcess;
 void RunBinaryScenario(const BinaryScenario& row);
 void TypeKeys(ZolmekProcess& zolmek, const std::vector<TypedKey>& keys);
 void ExpectKeystrokes(const ZolmekProcess& zolmek, const std::string& legends);
+void ExpectKeyEvents(const ZolmekProcess& zolmek,
+                     const std::vector<std::string>& events);
+// Waits until `text` is `times` times in the error output (false after
+// 20 s).
+template <typename Process>
+bool WaitForErrors(const Process& zolmek, const std::string& text, int times) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    const std::string errors = zolmek.Errors();
+    int seen = 0;
+    for (size_t at = errors.find(text); at != std::string::npos;
+         at = errors.find(text, at + 1)) {
+      ++seen;
+    }
+    if (seen >= times) return true;
+    if (std::chrono::steady_clock::now() > end) {
+      ADD_FAILURE() << "not " << times << " times \"" << text << "\" in "
+                    << errors;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+void ExpectLinesInOrder(const std::string& text,
+                        const std::vector<std::string>& lines);
 
 template <typename Process>
 void RunScenarioWith(const BinaryScenario& row) {
-  Process zolmek(
-      {.scenario = row.scenario, .with_sound_file = row.with_sound_file});
+  std::map<std::string, std::string> files;
+  if (!row.keymap.empty()) files["keymap.conf"] = row.keymap;
+  Process zolmek({.args = row.args,
+                  .files = files,
+                  .scenario = row.scenario,
+                  .with_sound_file = row.with_sound_file});
   if (!row.type_after.empty() && zolmek.WaitForOutput(row.type_after)) {
     TypeKeys(zolmek, row.typed);
+  }
+  if (!row.stop_on_error.empty() &&
+      WaitForErrors(zolmek, row.stop_on_error, row.stop_times)) {
+    TypeKeys(zolmek, {TypedKey::kCtrlC});
   }
   if (row.escape_after_a_pause) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -78,5 +125,14 @@ void RunScenarioWith(const BinaryScenario& row) {
   EXPECT_EQ(zolmek.Output(), row.out.value_or(zolmek.Output()));
   EXPECT_EQ(zolmek.Errors(), row.err.value_or(zolmek.Errors()));
   ExpectReports(zolmek.Reports(), row.reports);
+  ExpectLinesInOrder(zolmek.Output(), row.out_has);
+  ExpectLinesInOrder(zolmek.Errors(), row.err_has);
   if (row.keys) ExpectKeystrokes(zolmek, *row.keys);
+  if (row.key_events) ExpectKeyEvents(zolmek, *row.key_events);
+  // Nothing a user types reaches the service's log.
+  if (std::find(row.args.begin(), row.args.end(), "--service") !=
+      row.args.end()) {
+    EXPECT_EQ((zolmek.Output() + zolmek.Errors()).find("press"),
+              std::string::npos);
+  }
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "host/key_names.h"
 #include "tests/binary_harness.h"
 #include "tests/binary_scenarios.h"
 
@@ -43,6 +44,23 @@ void ExpectKeystrokes(const ZolmekProcess& zolmek, const std::string& legends) {
     const std::string key = std::to_string(EV_KEY) + " " +
                             std::to_string(kEvdevKeys[at - kKeypadLegends]);
     expected.insert(expected.end(), {key + " 1", "0 0 0", key + " 0", "0 0 0"});
+  }
+  expected.push_back("destroy");
+  EXPECT_EQ(zolmek.UinputEvents(), expected);
+}
+
+// "z down" as the shim saw it: the key's event, then SYN.
+void ExpectKeyEvents(const ZolmekProcess& zolmek,
+                     const std::vector<std::string>& events) {
+  std::vector<std::string> expected = {"create 124 keys"};
+  for (const std::string& event : events) {
+    const size_t space = event.find(' ');
+    const KeyName* key = FindKeyName(event.substr(0, space));
+    ASSERT_NE(key, nullptr) << event;
+    expected.push_back(std::to_string(EV_KEY) + " " +
+                       std::to_string(key->evdev_key) +
+                       (event.substr(space + 1) == "down" ? " 1" : " 0"));
+    expected.push_back("0 0 0");
   }
   expected.push_back("destroy");
   EXPECT_EQ(zolmek.UinputEvents(), expected);
@@ -152,4 +170,18 @@ TEST(BinaryTest, HostileRemoteIsReadThroughUntilEscape) {
   EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
   std::printf("%s; Escape answered in %.0f ms\n",
               errors.substr(0, errors.find('\n')).c_str(), answered.count());
+}
+
+// One remote, one zolmek: a second one is told which zolmek has it and
+// sends the remote nothing.
+TEST(BinaryTest, ASecondZolmekIsToldTheRemoteIsTaken) {
+  ZolmekProcess service({.args = {"--service"}, .scenario = "no-remote"});
+  ASSERT_TRUE(WaitForErrors(service, "waiting for a remote", 1));
+  ZolmekProcess second({.env = {{"XDG_RUNTIME_DIR", service.Dir()}}});
+  EXPECT_EQ(second.Wait(), 1);
+  EXPECT_EQ(second.Errors(), "zolmek: the remote is in use by zolmek (pid " +
+                                 std::to_string(service.Pid()) + ")\n");
+  EXPECT_TRUE(second.Reports().empty());
+  service.Signal(SIGTERM);
+  EXPECT_EQ(service.Wait(), 0);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/key_names.h"
 #include "tests/binary_harness_win32.h"
 #include "tests/binary_scenarios.h"
 
@@ -52,6 +53,26 @@ void ExpectKeystrokes(const ZolmekProcess& zolmek, const std::string& legends) {
     }
   }
   EXPECT_EQ(next, seen.size()) << "more keys than the keypad's";
+}
+
+// "z down" as SendInput must have produced it: its virtual key, the
+// layout's scan code, injected, extended where the key is one.
+void ExpectKeyEvents(const ZolmekProcess& zolmek,
+                     const std::vector<std::string>& events) {
+  const std::vector<InjectedKey> seen = zolmek.Keys();
+  ASSERT_EQ(seen.size(), events.size());
+  for (size_t i = 0; i < events.size(); ++i) {
+    SCOPED_TRACE(events[i]);
+    const size_t space = events[i].find(' ');
+    const KeyName* key = FindKeyName(events[i].substr(0, space));
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(seen[i].down, events[i].substr(space + 1) == "down");
+    EXPECT_EQ(seen[i].virtual_key, key->virtual_key);
+    EXPECT_EQ(seen[i].scan_code,
+              MapVirtualKeyA(key->virtual_key, MAPVK_VK_TO_VSC));
+    EXPECT_EQ(seen[i].flags & (LLKHF_EXTENDED | LLKHF_INJECTED),
+              LLKHF_INJECTED | (key->extended ? LLKHF_EXTENDED : 0u));
+  }
 }
 
 void RunBinaryScenario(const BinaryScenario& row) {
