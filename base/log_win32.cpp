@@ -1,7 +1,8 @@
 // Log lines on Windows. zolmek.exe started from a console writes them to
 // stderr; zolmekw.exe, the same program without a console (started at
-// logon from the Run key), has no stderr and writes them to
-// %LOCALAPPDATA%\zolmek\zolmek.log, each with its local time. The file is
+// logon from the Run key), writes them to %LOCALAPPDATA%\zolmek\zolmek.log,
+// each with its local time. Which one is told by the console, not by
+// stderr: wine hands a GUI program the terminal's stderr too. The file is
 // kept below 1 MiB: when a line would take it past, it becomes
 // zolmek.log.1 (replacing the one before) and a new file begins.
 #include <windows.h>
@@ -16,13 +17,8 @@ constexpr long kLogFileLimit = 1024 * 1024;
 
 static std::string log_path;  // empty: stderr
 
-static bool HaveStderr() {
-  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  return error != nullptr && error != INVALID_HANDLE_VALUE;
-}
-
 void OpenLog() {
-  if (HaveStderr()) return;
+  if (GetConsoleWindow() != nullptr) return;
   const char* local = std::getenv("LOCALAPPDATA");
   if (local == nullptr || local[0] == '\0') return;
   const std::string folder = std::string(local) + "\\zolmek";

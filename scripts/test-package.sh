@@ -63,6 +63,7 @@ for f in usr/bin/zolmek usr/bin/zolmek-remote \
   "usr/lib/$multiarch/zolmek/emulator/libzolmek-hid.so.1" \
   usr/lib/udev/rules.d/70-zolmek.rules usr/share/zolmek/test1.wav \
   usr/share/man/man1/zolmek.1.gz usr/share/man/man1/zolmek-remote.1.gz \
+  usr/lib/systemd/user/zolmek.service \
   usr/share/doc/zolmek/copyright usr/share/doc/zolmek/examples/keymap.conf; do
   if [[ "$contents"$'\n' != *" ./$f"$'\n'* ]]; then
     echo "the package lacks /$f" >&2
@@ -110,6 +111,16 @@ if [ "$status" -ne 0 ] || [[ $'\n'"$output"$'\n' != *$'\npress (5)\n'* ]]; then
   exit 1
 fi
 echo "   /usr/bin/zolmek printed 'press (5)' and exited 0"
+
+# The user unit as installed: systemd's own check (its program and man page
+# must be there), and the example key map the package ships is good.
+unit=/usr/lib/systemd/user/zolmek.service
+runtime=$(mktemp -d)
+XDG_RUNTIME_DIR=$runtime systemd-analyze verify --user "$unit"
+rmdir "$runtime"
+echo "   systemd-analyze verify --user $unit: no complaints"
+/usr/bin/zolmek --check-keymap /usr/share/doc/zolmek/examples/keymap.conf >/dev/null
+echo "   zolmek --check-keymap of the example map: good"
 
 $sudo apt-get purge -y -qq zolmek >/dev/null
 installed=""
