@@ -107,7 +107,9 @@ static int RunRemoteFlow(const RemoteFlow& flow) {
 int RunApplication(int, char**, char**) {
   InstallQuitPolicy();
   LoadKeySound();
-  OpenKeystrokeDevice();
+  if (const char* problem = OpenKeystrokeDevice()) {
+    std::fprintf(stderr, "%s\n", problem);
+  }
   const int status = RunRemoteFlow({PrintBanner, ScanKeypad});
   CloseKeystrokeDevice();
   CloseKeySoundPlayer();

@@ -231,7 +231,9 @@ int RunService(const ServiceFiles& service_files) {
   files = &service_files;
   InstallServiceQuitPolicy();
   LoadKeySound();
-  OpenKeystrokeDevice();
+  if (const char* problem = OpenKeystrokeDevice()) {
+    LogLine(LogLevel::kError, "%s", problem);
+  }
   NotifyServiceReady();
   LogLine(LogLevel::kInfo, "started; key sound: %s; key map: %s",
           files->sound_description.c_str(), files->keymap_description.c_str());

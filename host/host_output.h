@@ -19,9 +19,10 @@ uint16_t VirtualKeyForChar(char character);
 void SendKeyForChar(char character);
 
 // Platform: prepares the keystroke device. Done before the remote is opened,
-// since the first keys sent to a newly created device may be lost. When it
-// cannot be had, says so once on stderr and the run goes on without keys.
-void OpenKeystrokeDevice();
+// since the first keys sent to a newly created device may be lost. nullptr
+// when it is ready; else why not, one line for the user, and the run goes
+// on without keys.
+const char* OpenKeystrokeDevice();
 void CloseKeystrokeDevice();
 // Platform: one key-down and one key-up event for a character's key (see
 // KeyForChar), no delay. On Windows two SendInput calls with its virtual-key

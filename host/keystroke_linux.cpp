@@ -13,12 +13,10 @@
 
 static libevdev_uinput* keyboard = nullptr;
 
-void OpenKeystrokeDevice() {
+const char* OpenKeystrokeDevice() {
+  static char reason[160];
   libevdev* device = libevdev_new();
-  if (device == nullptr) {
-    std::fprintf(stderr, "keystrokes disabled: out of memory\n");
-    return;
-  }
+  if (device == nullptr) return "keystrokes disabled: out of memory";
   libevdev_set_name(device, "zolmek keypad");
   libevdev_set_id_bustype(device, BUS_VIRTUAL);
   libevdev_enable_event_type(device, EV_KEY);
@@ -36,13 +34,13 @@ void OpenKeystrokeDevice() {
   const int rc = libevdev_uinput_create_from_device(
       device, LIBEVDEV_UINPUT_OPEN_MANAGED, &keyboard);
   libevdev_free(device);  // the uinput device keeps what it needs
-  if (rc != 0) {
-    keyboard = nullptr;
-    std::fprintf(stderr,
-                 "keystrokes disabled: cannot create a keyboard on "
-                 "/dev/uinput: %s\n",
-                 std::strerror(-rc));
-  }
+  if (rc == 0) return nullptr;
+  keyboard = nullptr;
+  std::snprintf(reason, sizeof reason,
+                "keystrokes disabled: cannot create a keyboard on "
+                "/dev/uinput: %s",
+                std::strerror(-rc));
+  return reason;
 }
 
 void CloseKeystrokeDevice() {

@@ -5,7 +5,7 @@
 #include "host/key_input_win32.h"
 
 // SendInput needs no device of its own.
-void OpenKeystrokeDevice() {}
+const char* OpenKeystrokeDevice() { return nullptr; }
 void CloseKeystrokeDevice() {}
 
 // A character's key: one key-down record, then the same record with

@@ -51,7 +51,10 @@ void ShowMessageBox(const char* text) {
   fake::events.push_back(std::string("box ") + text);
 }
 
-void OpenKeystrokeDevice() { fake::events.push_back("keyboard open"); }
+const char* OpenKeystrokeDevice() {
+  fake::events.push_back("keyboard open");
+  return nullptr;
+}
 void CloseKeystrokeDevice() { fake::events.push_back("keyboard close"); }
 void SendBuiltInKey(const KeyName& key) {
   fake::key_sent_at = fake::Now();
