@@ -15,15 +15,8 @@
 // zolmek --check-keymap [FILE]: every fault of the map, or the layout it
 // gives. No remote needed.
 static int CheckKeymap(const Options& options) {
-  const KeymapLoad load =
-      LoadKeymap(options.keymap.empty() ? nullptr : options.keymap.c_str(),
-                 KeypadKeymapLayout());
-  if (!load.errors.empty()) {
-    for (const std::string& error : load.errors) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-    }
-    return kConfigExitStatus;
-  }
+  const KeymapLoad load = LoadKeymapOfOptions(options);
+  if (!load.errors.empty()) return kConfigExitStatus;
   std::printf("%s:\n\n%s",
               load.file.empty() ? "no key map found; the built-in keys"
                                 : load.file.c_str(),

@@ -11,16 +11,19 @@ KeypadLayout KeypadKeymapLayout() {
   return {kKeypadRows, kKeypadColumns, KeyTable};
 }
 
-bool UseKeymapOfOptions(const Options& options, std::string& description) {
+KeymapLoad LoadKeymapOfOptions(const Options& options) {
   KeymapLoad load =
       LoadKeymap(options.keymap.empty() ? nullptr : options.keymap.c_str(),
                  KeypadKeymapLayout());
-  if (!load.errors.empty()) {
-    for (const std::string& error : load.errors) {
-      std::fprintf(stderr, "%s\n", error.c_str());
-    }
-    return false;
+  for (const std::string& error : load.errors) {
+    std::fprintf(stderr, "%s\n", error.c_str());
   }
+  return load;
+}
+
+bool UseKeymapOfOptions(const Options& options, std::string& description) {
+  KeymapLoad load = LoadKeymapOfOptions(options);
+  if (!load.errors.empty()) return false;
   description = load.file.empty() ? "the built-in keys" : load.file;
   UseKeymap(std::move(load.map));
   return true;

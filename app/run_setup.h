@@ -16,8 +16,11 @@ constexpr int kConfigExitStatus = 78;
 KeypadLayout KeypadKeymapLayout();
 
 // Reads the map --keymap names, else the first of the default places that
-// has one. A good map is put in use, and `description` says where it came
-// from; a wrong one puts every fault on stderr and returns false.
+// has one; every fault goes to stderr.
+KeymapLoad LoadKeymapOfOptions(const Options& options);
+// The same, and a good map is put in use. A good map is put in use, and
+// `description` says where it came from; a wrong one puts every fault on stderr
+// and returns false.
 bool UseKeymapOfOptions(const Options& options, std::string& description);
 
 // Sets the key sound file for the mode: none with --no-sound, --sound's
