@@ -65,6 +65,11 @@ struct BinaryScenario {
   std::optional<std::vector<std::string>> key_events = std::nullopt;
 };
 
+// A key map giving every position a key behind two modifiers, each
+// position pressed and released in turn, Home last; the VM test runs it
+// too (tests/binary_scenario_chords.cpp).
+BinaryScenario EveryPositionWithTwoModifiers();
+
 void ExpectReports(const std::vector<std::string>& reports, ReportsSeen seen);
 
 // Each harness runs every row (tests/binary_scenarios.cpp makes a test of

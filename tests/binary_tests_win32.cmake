@@ -3,7 +3,8 @@
 # for the keys it feeds in: wine gives it one when its stdin is a terminal,
 # so it runs under a pseudo-terminal (script), its output piped through.
 add_executable(zolmek-wine-binary-tests
-  binary_harness_win32.cpp binary_scenarios.cpp binary_test_win32.cpp)
+  binary_harness_win32.cpp binary_scenarios.cpp binary_scenario_chords.cpp
+  binary_test_win32.cpp)
 target_link_libraries(zolmek-wine-binary-tests PRIVATE GTest::gtest_main user32)
 target_include_directories(zolmek-wine-binary-tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(zolmek-wine-binary-tests PRIVATE

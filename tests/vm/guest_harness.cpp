@@ -355,7 +355,8 @@ std::vector<double> KeyboardReader::PressTimes() const {
 
 Zolmek::Zolmek(const std::vector<gid_t>& groups,
                const std::vector<std::string>& environment,
-               const std::string& key_sound)
+               const std::string& key_sound,
+               const std::vector<std::string>& args)
     : PtyProcess(Seconds(60), Seconds(120)), dir_(MakeDir("zolmek")) {
   EXPECT_EQ(chown(dir_.c_str(), kUserId, kUserGroup), 0);
   if (!key_sound.empty()) fs::copy_file(key_sound, dir_ + "/test1.wav");
@@ -367,14 +368,19 @@ Zolmek::Zolmek(const std::vector<gid_t>& groups,
     envp.push_back(variable.c_str());
   }
   envp.push_back(nullptr);
+  // Made before the fork: the child of a process with threads (a keyboard
+  // reader) must not allocate.
+  std::vector<const char*> argv = {kZolmekBinary};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
   Start(dir_ + "/stderr", [&] {
     if (setgroups(all_groups.size(), all_groups.data()) != 0 ||
         setgid(kUserGroup) != 0 || setuid(kUserId) != 0 ||
         chdir(dir_.c_str()) != 0) {
       _exit(126);
     }
-    char* argv[] = {const_cast<char*>(kZolmekBinary), nullptr};
-    execve(kZolmekBinary, argv, const_cast<char* const*>(envp.data()));
+    execve(kZolmekBinary, const_cast<char* const*>(argv.data()),
+           const_cast<char* const*>(envp.data()));
   });
 }
 

@@ -127,13 +127,15 @@ class KeyboardReader {
 // /usr/bin/zolmek in a fresh working directory, on a pseudo-terminal, as the
 // unprivileged user with `groups` besides its own (the zolmek group unless
 // told otherwise), and `environment` besides PATH, HOME and TERM. With
-// `key_sound`, test1.wav is in its working directory.
+// `key_sound`, test1.wav is in its working directory; `args` go to its
+// command line.
 class Zolmek : public PtyProcess {
  public:
   // Generous deadlines: the guest's CPU is emulated.
   explicit Zolmek(const std::vector<gid_t>& groups = {kZolmekGroup},
                   const std::vector<std::string>& environment = {},
-                  const std::string& key_sound = "");
+                  const std::string& key_sound = "",
+                  const std::vector<std::string>& args = {});
 
  private:
   std::string dir_;

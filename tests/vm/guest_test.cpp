@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 
+#include "host/key_names.h"
 #include "protocol/wii_remote.h"
+#include "tests/binary_scenarios.h"
 #include "tests/vm/guest_harness.h"
 #include "transport/zolmek_hid.h"
 
@@ -123,6 +127,44 @@ TEST_F(VmTest, InteractiveRemoteTakesKeysFromItsTerminal) {
   EXPECT_NE(remote.Errors().find(" a b + c E d\n"), std::string::npos)
       << "no keypad layout in the help:\n"
       << remote.Errors();
+}
+
+// The key map row of the binary scenarios (every position a key behind two
+// modifiers) read back from the kernel's keyboard device: a chord whose
+// modifiers were missing, late or left down, or a key the device does not
+// declare (the kernel drops those), shows here.
+TEST_F(VmTest, KeyMapChordsOfEveryPositionReachTheKeyboardNode) {
+  const BinaryScenario row = EveryPositionWithTwoModifiers();
+  std::ofstream("/tmp/keymap.conf") << row.keymap;
+  VirtualRemote remote(row.scenario);
+  KeyboardReader keyboard;
+  Zolmek zolmek({kZolmekGroup}, {}, "", {"--keymap", "/tmp/keymap.conf"});
+  EXPECT_EQ(zolmek.Wait(), 0);
+  EXPECT_EQ(zolmek.Output(), *row.out);
+  EXPECT_EQ(zolmek.Errors(), "");
+  std::vector<std::string> expected;
+  for (const std::string& event : *row.key_events) {
+    const size_t space = event.find(' ');
+    const KeyName* key = FindKeyName(event.substr(0, space));
+    ASSERT_NE(key, nullptr) << event;
+    expected.push_back("1 " + std::to_string(key->evdev_key) +
+                       (event.substr(space + 1) == "down" ? " 1" : " 0"));
+    expected.push_back("0 0 0");  // SYN_REPORT
+  }
+  const std::vector<std::string> seen = keyboard.Finish();
+  EXPECT_EQ(seen, expected);
+  size_t same = 0;
+  while (same < std::min(seen.size(), expected.size()) &&
+         seen[same] == expected[same]) {
+    ++same;
+  }
+  // Each chord is six key events, each with its SYN_REPORT.
+  std::printf(
+      "zolmek-vm: key map, every position behind two modifiers: %zu "
+      "of %zu chords read back whole and in order\n",
+      same / 12, expected.size() / 12);
+  ExpectStartAndQuietEnd(remote.Reports());
+  ExpectStoppedCleanly(remote);
 }
 
 // zolmek-remote's key r pulls the remote and plugs it back: its node goes
