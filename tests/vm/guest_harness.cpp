@@ -351,6 +351,49 @@ std::vector<double> KeyboardReader::PressTimes() const {
   return press_times_;
 }
 
+// --- HidrawArrivals ------------------------------------------------------
+
+HidrawArrivals::HidrawArrivals()
+    : watch_(inotify_init1(IN_CLOEXEC | IN_NONBLOCK)) {
+  EXPECT_GE(inotify_add_watch(watch_, "/dev", IN_CREATE), 0)
+      << std::strerror(errno);
+  thread_ = std::thread([this] { Run(); });
+}
+
+HidrawArrivals::~HidrawArrivals() {
+  stop_ = true;
+  thread_.join();
+  close(watch_);
+}
+
+void HidrawArrivals::Run() {
+  while (!stop_) {
+    for (const std::string& name : InotifyNames(watch_, 50)) {
+      struct stat node;
+      if (name.rfind("hidraw", 0) != 0 ||
+          stat(("/dev/" + name).c_str(), &node) != 0) {
+        continue;
+      }
+      // From CLOCK_REALTIME, the file system's clock, to CLOCK_MONOTONIC.
+      timespec real;
+      timespec monotonic;
+      clock_gettime(CLOCK_REALTIME, &real);
+      clock_gettime(CLOCK_MONOTONIC, &monotonic);
+      const auto seconds = [](const timespec& t) {
+        return static_cast<double>(t.tv_sec) + t.tv_nsec * 1e-9;
+      };
+      std::lock_guard lock(mutex_);
+      times_.push_back(seconds(monotonic) - seconds(real) +
+                       seconds(node.st_mtim));
+    }
+  }
+}
+
+std::vector<double> HidrawArrivals::Times() const {
+  std::lock_guard lock(mutex_);
+  return times_;
+}
+
 // --- Zolmek -------------------------------------------------------------
 
 Zolmek::Zolmek(const std::vector<gid_t>& groups,

@@ -124,6 +124,26 @@ class KeyboardReader {
   std::thread thread_;
 };
 
+// The times at which /dev/hidraw* nodes were made, from the moment it is
+// made, on CLOCK_MONOTONIC in seconds (the keyboard's time stamps' clock).
+// A node's time is its modification time, which devtmpfs sets as it makes
+// the node (the owner and mode it and udev set later change only its change
+// time), so it does not depend on when this watcher gets the CPU.
+class HidrawArrivals {
+ public:
+  HidrawArrivals();
+  ~HidrawArrivals();
+  std::vector<double> Times() const;
+
+ private:
+  void Run();
+  int watch_ = -1;  // inotify on /dev
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::vector<double> times_;
+  std::thread thread_;  // last, as in KeyboardReader
+};
+
 // /usr/bin/zolmek in a fresh working directory, on a pseudo-terminal, as the
 // unprivileged user with `groups` besides its own (the zolmek group unless
 // told otherwise), and `environment` besides PATH, HOME and TERM. With

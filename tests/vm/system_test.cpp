@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <regex>
 #include <sstream>
 
+#include "tests/binary_scenarios.h"
 #include "tests/vm/guest_harness.h"
 #include "tests/vm/sound_capture.h"
 
@@ -39,6 +41,13 @@ std::map<std::string, std::string> UdevProperties(const std::string& node) {
     }
   }
   return properties;
+}
+
+// How many times `pattern` (a regular expression) is found in `text`.
+long Matches(const std::string& text, const std::string& pattern) {
+  const std::regex regex(pattern);
+  return std::distance(std::sregex_iterator(text.begin(), text.end(), regex),
+                       std::sregex_iterator());
 }
 
 void WaitForKeyboard(const KeyboardReader& keyboard) {
@@ -126,41 +135,153 @@ const TypedKey kKeys[] = {
     {'0', "KEY_0", KEY_0},
 };
 
-TEST_F(SystemTest, LibinputTakesEveryKeyInOrder) {
-  // What a Wayland compositor reads keys through: libinput's udev backend on
-  // seat0, which takes up the keyboard when udev announces it.
-  PtyProcess libinput(Seconds(60), Seconds(60));
+// What a Wayland compositor reads keys through: libinput's udev backend on
+// seat0, which takes up a keyboard when udev announces it. Its first lines
+// list the devices there are: it follows udev from then.
+void StartLibinput(PtyProcess& libinput) {
   libinput.Start("/tmp/libinput-stderr", [] {
     execl("/usr/bin/libinput", "libinput", "debug-events", "--show-keycodes",
           static_cast<char*>(nullptr));
   });
-  // Its first lines list the devices there are: it follows udev from then.
   ASSERT_TRUE(libinput.WaitForOutput("DEVICE_ADDED"));
+}
+
+// The keys in libinput's output, "KEY_5 (6) pressed", each with the event
+// node it came from.
+std::vector<std::pair<std::string, std::string>> LibinputKeys(
+    const std::string& output) {
+  std::vector<std::pair<std::string, std::string>> keys;
+  const std::regex key_event(
+      R"((event\d+) +KEYBOARD_KEY .*\t(\S+ \(\d+\) \w+))");
+  for (auto match =
+           std::sregex_iterator(output.begin(), output.end(), key_event);
+       match != std::sregex_iterator(); ++match) {
+    keys.emplace_back((*match)[1], (*match)[2]);
+  }
+  return keys;
+}
+
+// "KEY_5 (6) pressed", then released, for each key.
+std::vector<std::string> PressedAndReleased(const TypedKey* keys, size_t n) {
+  std::vector<std::string> lines;
+  for (const TypedKey* key = keys; key != keys + n; ++key) {
+    for (const char* state : {"pressed", "released"}) {
+      lines.push_back(std::string(key->name) + " (" +
+                      std::to_string(key->code) + ") " + state);
+    }
+  }
+  return lines;
+}
+
+TEST_F(SystemTest, LibinputTakesEveryKeyInOrder) {
+  PtyProcess libinput(Seconds(60), Seconds(60));
+  StartLibinput(libinput);
   VirtualRemote remote("", /*on_terminal=*/true);
   Zolmek zolmek;
   zolmek.WaitForOutput(std::string(kBannerAndUsage) + "\n");
   ASSERT_TRUE(libinput.WaitForOutput("zolmek keypad"));
-  std::vector<std::string> expected;
   for (const TypedKey& key : kKeys) {
     remote.Type(std::string(1, key.remote_key));
     zolmek.WaitForOutput(std::string("press (") + key.remote_key + ")\n");
-    for (const char* state : {"pressed", "released"}) {
-      expected.push_back(std::string(key.name) + " (" +
-                         std::to_string(key.code) + ") " + state);
-    }
   }
   remote.Type("h");
   EXPECT_EQ(zolmek.Wait(), 0);
   libinput.WaitForOutput("DEVICE_REMOVED");
   std::vector<std::string> seen;
-  const std::string output = libinput.Output();
-  const std::regex key_event(R"(KEYBOARD_KEY .*\t(\S+ \(\d+\) \w+))");
-  for (auto match =
-           std::sregex_iterator(output.begin(), output.end(), key_event);
-       match != std::sregex_iterator(); ++match) {
-    seen.push_back((*match)[1]);
+  for (const auto& key : LibinputKeys(libinput.Output())) {
+    seen.push_back(key.second);
   }
-  EXPECT_EQ(seen, expected) << output;
+  EXPECT_EQ(seen, PressedAndReleased(kKeys, std::size(kKeys)))
+      << libinput.Output();
+}
+
+// --- The service
+// ---------------------------------------------------------------
+// zolmek --service as the user, its nodes given by udev's rules, libinput
+// on the desktop's side. The remote drops and comes back three times: its
+// device leaves the kernel and a new one comes, as when a remote is
+// switched off and on again. Each connection's key must reach libinput
+// once, from the one keyboard, which stays until the service stops. Fails
+// a service that makes its keyboard anew for each connection, misses a
+// returning remote, loses or doubles a connection's first key, or does not
+// quiet the remote when stopped.
+
+TEST_F(SystemTest, ServiceTypesEachConnectionsKeyOnTheSameKeyboard) {
+  PtyProcess libinput(Seconds(120), Seconds(60));
+  StartLibinput(libinput);
+  KeyboardReader keyboard;
+  HidrawArrivals arrivals;
+  Zolmek zolmek({kZolmekGroup}, {}, "", {"--service", "--no-sound"});
+  ASSERT_TRUE(libinput.WaitForOutput("zolmek keypad"));
+  ASSERT_TRUE(WaitForErrors(zolmek, "waiting for a remote", 1));
+  // Four connections, a key pressed at the third scan pass of each; the
+  // remote comes back 1 s after each of the first three ends.
+  constexpr int kConnections = 4;
+  std::string scenario;
+  for (int c = 1; c <= kConnections; ++c) {
+    const std::string key(1, kKeys[c - 1].remote_key);
+    const std::string in = " " + std::to_string(c) + ":";
+    scenario += "press " + key + in + "3\nrelease " + key + in + "4\n";
+    if (c < kConnections) scenario += "disconnect 30\nreconnect 1000\n";
+  }
+  VirtualRemote remote(scenario);
+  const auto pressed = PressedAndReleased(kKeys, kConnections);
+  ASSERT_TRUE(libinput.WaitForOutput(pressed.back()));
+  const std::string running = libinput.Output();
+  kill(zolmek.Pid(), SIGTERM);
+  EXPECT_EQ(zolmek.Wait(), 0);
+  libinput.WaitForOutput("DEVICE_REMOVED");
+
+  // One keyboard, added once and removed only after the stop, every key
+  // from it.
+  const std::regex added(R"((event\d+) +DEVICE_ADDED +zolmek keypad )");
+  std::smatch keypad;
+  ASSERT_TRUE(std::regex_search(running, keypad, added)) << running;
+  EXPECT_EQ(Matches(running, "DEVICE_ADDED +zolmek keypad "), 1) << running;
+  EXPECT_EQ(running.find("DEVICE_REMOVED"), std::string::npos) << running;
+  std::vector<std::string> seen;
+  for (const auto& [node, key] : LibinputKeys(libinput.Output())) {
+    EXPECT_EQ(node, keypad[1]) << key;
+    seen.push_back(key);
+  }
+  EXPECT_EQ(seen, pressed) << libinput.Output();
+  EXPECT_TRUE(std::regex_search(
+      libinput.Output(),
+      std::regex(keypad[1].str() + " +DEVICE_REMOVED +zolmek keypad ")))
+      << libinput.Output();
+
+  // The log: each connection, each drop, the stop; no key, nothing on the
+  // terminal.
+  const std::string log = zolmek.Errors();
+  EXPECT_EQ(Matches(log, "zolmek: remote 057E:0306 connected at /dev/hidraw"),
+            kConnections)
+      << log;
+  EXPECT_EQ(Matches(log, "zolmek: keypad found\n"), kConnections) << log;
+  EXPECT_EQ(Matches(log, "zolmek: the remote is gone\n"), kConnections - 1)
+      << log;
+  EXPECT_EQ(Matches(log, "press"), 0) << log;
+  EXPECT_TRUE(log.ends_with("zolmek: stopping\n")) << log;
+  EXPECT_EQ(zolmek.Output(), "");
+  EXPECT_TRUE(EndsWithQuieting(remote.Reports()))
+      << testing::PrintToString(remote.Reports());
+  EXPECT_EQ(remote.Stop(), 0) << remote.Errors();
+
+  // From each node's making to its connection's keystroke, on the kernel's
+  // clock: udev, the service's wait, the open, the probe's 100 ms window,
+  // the keypad's detection and three scan passes.
+  const std::vector<double> nodes = arrivals.Times();
+  const std::vector<double> keys = keyboard.PressTimes();
+  ASSERT_EQ(nodes.size(), static_cast<size_t>(kConnections));
+  ASSERT_EQ(keys.size(), static_cast<size_t>(kConnections));
+  std::ostringstream report;
+  report.precision(0);
+  report << std::fixed << "reconnect to keystroke, ms:";
+  for (int c = 1; c < kConnections; ++c) {
+    report << " " << (keys[c] - nodes[c]) * 1000;
+  }
+  report << " (the first connection, the service waiting: "
+         << (keys[0] - nodes[0]) * 1000 << ")";
+  std::printf("zolmek-vm: %s\n", report.str().c_str());
 }
 
 // --- ALSA
