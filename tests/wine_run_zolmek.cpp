@@ -6,6 +6,7 @@
 // injected key as "VK down" or "VK up", VK in hex).
 //
 //   zolmek-wine-run OUT_DIR REMOTES [TEXT]
+//   zolmek-wine-run OUT_DIR REMOTES --service KEYS
 //
 // zolmek starts once wine lists REMOTES devices with the remote's ids (0 or
 // 1): winebus.sys takes a new hidraw node up, and drops a removed one, a
@@ -16,6 +17,10 @@
 // terminal console turns a typed ESC byte into a key without a character,
 // which _getch never reports, so the key goes into the console's input
 // buffer as Windows itself would put it there.
+//
+// With --service, zolmek.exe runs as the service (without its key sound),
+// and Ctrl+C is typed into the console once it has typed KEYS keys, each
+// down and up (or after 180 s).
 #include <windows.h>
 // (windows.h first: the others build on its types)
 #include <setupapi.h>
@@ -70,7 +75,8 @@ static void WriteFile(const std::string& path, const std::string& text) {
 }
 
 int main(int argc, char** argv) {
-  if (argc < 3 || argc > 4) return 2;
+  const bool service = argc == 5 && std::string(argv[3]) == "--service";
+  if (argc < 3 || argc > 5 || (argc == 5 && !service)) return 2;
   const std::string out = argv[1];
   const int remotes = std::atoi(argv[2]);
   // At most 90 s, then zolmek runs with what wine lists: it says the rest.
@@ -83,9 +89,19 @@ int main(int argc, char** argv) {
   WriteFile(out + "\\listed",
             "wine listed " + std::to_string(listed) + " remotes after " +
                 std::to_string(GetTickCount64() - start) + " ms\n");
-  ZolmekProcess zolmek(
-      {.with_sound_file = true, .transport_dll = ZOLMEK_TRANSPORT_DLL});
-  if (argc == 4 && zolmek.WaitForOutput(argv[3], 120000)) {
+  std::vector<std::string> args;
+  if (service) args = {"--service", "--no-sound"};
+  ZolmekProcess zolmek({.args = args,
+                        .with_sound_file = !service,
+                        .transport_dll = ZOLMEK_TRANSPORT_DLL});
+  if (service) {
+    const size_t events = 2 * static_cast<size_t>(std::atoi(argv[4]));
+    // Keys() gives the hook 100 ms each time: no spin.
+    while (zolmek.Keys().size() < events && zolmek.Running() &&
+           GetTickCount64() - start < 180000) {
+    }
+    zolmek.Type({kCtrlC});
+  } else if (argc == 4 && zolmek.WaitForOutput(argv[3], 120000)) {
     zolmek.Type({kEscape});
   }
   const int status = zolmek.Wait(180000);

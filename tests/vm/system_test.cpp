@@ -424,24 +424,24 @@ void PrintTo(const WindowsBuild& windows, std::ostream* out) {
 
 // zolmek-wine-run of a Windows build under wine, on a pseudo-terminal (wine
 // gives a program a console when its input is a terminal), once wine lists
-// `remotes` remotes. With `escape_after`, Escape is typed once that text is
-// out.
+// `remotes` remotes; `then` is the rest of its command line: the text after
+// which Escape is typed, or --service and the keys after which Ctrl+C is.
 WineRun RunUnderWine(const WindowsBuild& windows, int remotes = 1,
-                     const std::string& escape_after = "") {
+                     const std::vector<std::string>& then = {}) {
   const std::string& build = windows.build;
   char pattern[] = "/tmp/wine-XXXXXX";
   const std::string dir = mkdtemp(pattern);
   std::string out = "Z:" + dir;
   std::replace(out.begin(), out.end(), '/', '\\');
   const std::string program = build + "/tests/zolmek-wine-run.exe";
+  const std::string count = std::to_string(remotes);
+  std::vector<const char*> argv = {windows.loader.c_str(), program.c_str(),
+                                   out.c_str(), count.c_str()};
+  for (const std::string& arg : then) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
   PtyProcess wine(Seconds(240), Seconds(240));
-  wine.Start(dir + "/wine-stderr", [&] {
-    const std::string count = std::to_string(remotes);
-    execl(windows.loader.c_str(), windows.loader.c_str(), program.c_str(),
-          out.c_str(), count.c_str(),
-          escape_after.empty() ? nullptr : escape_after.c_str(),
-          static_cast<char*>(nullptr));
-  });
+  wine.Start(dir + "/wine-stderr",
+             [&] { execv(argv[0], const_cast<char* const*>(argv.data())); });
   EXPECT_EQ(wine.Wait(), 0) << wine.Output() << ReadFile(dir + "/wine-stderr");
   // How long wine took to list the remote: in the log, for a run that fails.
   std::fprintf(stderr, "%s", ReadFile(dir + "/listed").c_str());
@@ -488,7 +488,7 @@ TEST_P(WineTest, RealTransportDllReachesTheRemoteThroughWinesHidStack) {
         "press E 9\nrelease E 10\npress N 12\nrelease N 13\n"
         "press . 15\nrelease . 16\npress r0c0 18\nrelease r0c0 19\n"
         "lost 90\npress 9 25\n");
-    const WineRun run = RunUnderWine(build, 1, "press (9)\n");
+    const WineRun run = RunUnderWine(build, 1, {"press (9)\n"});
     EXPECT_EQ(run.status, "0\n");
     EXPECT_EQ(run.output, std::string(kBannerAndUsage) +
                               "\npress (5)\npress (7)\npress (E)\npress (N)\n"
@@ -526,6 +526,30 @@ TEST_P(WineTest, RealTransportDllReachesTheRemoteThroughWinesHidStack) {
     EXPECT_EQ(run.errors, "Wii-Remote connection lost.\n");
     EXPECT_EQ(remote.Wait(), 0) << remote.Errors();
     ExpectDeclaredLengths(remote.Reports());
+  }
+  {
+    // The service against the same remote, which drops once and comes back
+    // as a new device (winebus.sys drops the old one and takes the new one
+    // up): each connection's key injected once, Ctrl+C the end. A probe
+    // that misses its window under the emulated CPU is tried again a
+    // second later, by design.
+    SCOPED_TRACE("the service, a reconnect, Ctrl+C");
+    VirtualRemote remote(
+        "press 5 1:3\nrelease 5 1:4\ndisconnect 30\nreconnect 1000\n"
+        "press 7 2:3\nrelease 7 2:4\n");
+    const WineRun run = RunUnderWine(build, 1, {"--service", "2"});
+    EXPECT_EQ(run.status, "0\n");
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.keys, Strokes({"35", "37"}));
+    EXPECT_EQ(Matches(run.errors, "zolmek: remote 057E:0306 connected at "), 2)
+        << run.errors;
+    EXPECT_NE(run.errors.find("zolmek: the remote is gone\n"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(run.errors.ends_with("zolmek: stopping\n")) << run.errors;
+    EXPECT_EQ(run.errors.find("press"), std::string::npos) << run.errors;
+    EXPECT_TRUE(EndsWithQuieting(remote.Reports()))
+        << testing::PrintToString(remote.Reports());
   }
   {
     SCOPED_TRACE("no remote");
