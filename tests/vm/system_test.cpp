@@ -273,15 +273,22 @@ TEST_F(SystemTest, ServiceTypesEachConnectionsKeyOnTheSameKeyboard) {
   const std::vector<double> keys = keyboard.PressTimes();
   ASSERT_EQ(nodes.size(), static_cast<size_t>(kConnections));
   ASSERT_EQ(keys.size(), static_cast<size_t>(kConnections));
+  std::vector<double> reconnects_ms;
   std::ostringstream report;
   report.precision(0);
   report << std::fixed << "reconnect to keystroke, ms:";
   for (int c = 1; c < kConnections; ++c) {
-    report << " " << (keys[c] - nodes[c]) * 1000;
+    reconnects_ms.push_back((keys[c] - nodes[c]) * 1000);
+    report << " " << reconnects_ms.back();
   }
   report << " (the first connection, the service waiting: "
          << (keys[0] - nodes[0]) * 1000 << ")";
   std::printf("zolmek-vm: %s\n", report.str().c_str());
+  // About 250 ms under the emulated CPU, against the 1 s a returning remote
+  // may take. The median: one probe that misses its window behind a
+  // preempted emulated CPU is tried again a second later, by design.
+  std::sort(reconnects_ms.begin(), reconnects_ms.end());
+  EXPECT_LE(reconnects_ms[reconnects_ms.size() / 2], 1000.0) << report.str();
 }
 
 // --- ALSA
