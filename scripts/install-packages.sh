@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs those of the named Debian packages that are not installed yet,
-# after one apt-get update; does nothing when all of them are there. A name
-# with an architecture (wine32:i386) adds that architecture to dpkg first.
+# after one apt-get update (scripts/apt-update.sh); does nothing when all
+# of them are there. A name with an architecture (wine32:i386) adds that
+# architecture to dpkg first.
 # Needs root or sudo when something is missing.
 #
 #   scripts/install-packages.sh PACKAGE...
@@ -26,5 +27,5 @@ for p in "${missing[@]}"; do
     $sudo dpkg --add-architecture "$arch"
 done
 echo "== installing: ${missing[*]}"
-$sudo apt-get update -qq
+"$(dirname "$0")/apt-update.sh"
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

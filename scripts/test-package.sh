@@ -16,7 +16,7 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 updated=""
 apt_update() {
-  [ -n "$updated" ] || $sudo apt-get update -qq
+  [ -n "$updated" ] || scripts/apt-update.sh
   updated=1
 }
 

@@ -86,7 +86,7 @@ vm_fetch_kernel() {
     mkdir -p "$kdir/download"
     echo "== downloading $package"
     start=$(date +%s)
-    if ! (cd "$kdir/download" && apt-get download -qq "$package") >"$cache/download.log" 2>&1; then
+    if ! (cd "$kdir/download" && apt-get download -qq -o Acquire::Retries=3 "$package") >"$cache/download.log" 2>&1; then
       cat "$cache/download.log"
       rm -rf "$kdir"
       skip "apt-get download $package failed"
