@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -142,10 +143,22 @@ ZolmekProcess::ZolmekProcess(const Options& options) {
   startup.hStdError = err;
   std::string command = "\"" + dir_ + "\\zolmek.exe\"";
   for (const std::string& arg : options.args) command += " \"" + arg + "\"";
-  // Its own process group, so that Ctrl+Break reaches it and not us.
-  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr,
-                                      TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
-                                      dir_.c_str(), &startup, &process_);
+  // Its own process group, so that Ctrl+Break reaches it and not us. wine
+  // answers ERROR_INTERNAL_ERROR when its new process died before it ran a
+  // line of the program (seen once, with the other tests' wine processes
+  // busy): that start is wine's failure, not zolmek's, and is made once
+  // more, saying so.
+  auto start = [&] {
+    return CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE,
+                          CREATE_NEW_PROCESS_GROUP, nullptr, dir_.c_str(),
+                          &startup, &process_);
+  };
+  BOOL started = start();
+  if (!started && GetLastError() == ERROR_INTERNAL_ERROR) {
+    std::fprintf(stderr, "wine could not start %s (error 1359); again\n",
+                 command.c_str());
+    started = start();
+  }
   CloseHandle(out);
   CloseHandle(err);
   if (!started) {
