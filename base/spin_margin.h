@@ -5,22 +5,24 @@
 
 #include <cstdint>
 
-// The cushion kept above the latest lateness, and the most the margin
+// The cushion kept above the recent lateness, and the most the margin
 // grows to.
 constexpr int64_t kMaxSpinMarginNs = 500'000;
-constexpr int64_t kSpinCushionNs = 20'000;
+constexpr int64_t kSpinCushionNs = 5'000;
+// How many of the latest wake-ups the margin follows.
+constexpr int kSpinHistory = 64;
 
-// The margin after a sleep that came back `late_ns` after its moment: up at
-// once to cover that lateness and the cushion, and otherwise down by 1/32
-// of the way to it, so that it settles near the lateness that only about
-// one wake-up in a hundred exceeds (a prompt wake-up after a late one does
-// not undo the lesson). At most kMaxSpinMarginNs: later than that, the
-// machine is too busy for a spin to be on time either, and a 1 ms wait
-// still sleeps, so the margin can come down again.
-int64_t NextSpinMarginNs(int64_t margin_ns, int64_t late_ns);
+// The margin for these wake-ups' lateness (`count` of them, any order): the
+// lateness that all but the latest fifth of them stayed within, plus the
+// cushion. A wake-up later than that only makes its own wait run over by
+// the difference, while a margin that chased every rare late wake-up (one
+// in a hundred can come back ten times the median) would spin through most
+// of every wait. At most kMaxSpinMarginNs: later than that, the machine is
+// too busy for a spin to be on time either.
+int64_t SpinMarginForNs(const int64_t* late_ns, int count);
 
-// The margin the waits of this process use now; starts at what a quiet
-// machine needs.
+// The margin the waits of the calling thread use now; starts at what a
+// quiet machine needs.
 int64_t SpinMarginNs();
-// Feeds one sleep's lateness into SpinMarginNs.
+// Feeds one of the calling thread's sleeps' lateness into SpinMarginNs.
 void LearnFromWakeUp(int64_t late_ns);

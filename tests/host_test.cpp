@@ -72,19 +72,26 @@ TEST(WaitMillisecondsTest, AlwaysWaitsStrictlyLonger) {
   }
 }
 
-// The spin margin covers the latest lateness at once and gives it up
-// slowly, within its bounds.
-TEST(SpinMarginTest, GrowsAtOnceShrinksSlowly) {
+// The spin margin follows the lateness all but the latest fifth of the
+// recent wake-ups stayed within, within its bounds.
+TEST(SpinMarginTest, FollowsAllButTheLatestFifth) {
   struct Case {
-    int64_t margin, late, next;
+    int late_count;  // of kSpinHistory wake-ups, this many were late_ns
+    int64_t late_ns, usual_ns, margin;
   } cases[] = {
-      {150'000, 300'000, 300'000 + kSpinCushionNs},          // late: up at once
-      {150'000, 10'000, 150'000 - (150'000 - 30'000) / 32},  // prompt: down
-      {150'000, -5'000, 150'000 - (150'000 - kSpinCushionNs) / 32},
-      {150'000, 50'000'000, kMaxSpinMarginNs},  // a stall: capped
+      {0, 0, 60'000, 60'000 + kSpinCushionNs},         // steady
+      {12, 400'000, 60'000, 60'000 + kSpinCushionNs},  // rare late: ignored
+      {13, 90'000, 60'000, 90'000 + kSpinCushionNs},   // more: followed
+      {0, 0, -3'000, kSpinCushionNs},                  // early: no less than 0
+      {64, 50'000'000, 0, kMaxSpinMarginNs},           // a stall: capped
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(NextSpinMarginNs(c.margin, c.late), c.next)
-        << c.margin << " " << c.late;
+    int64_t late[kSpinHistory];
+    for (int i = 0; i < kSpinHistory; ++i) {
+      // The late ones spread through the history, not only at its end.
+      late[i] = (i * 5) % kSpinHistory < c.late_count ? c.late_ns : c.usual_ns;
+    }
+    EXPECT_EQ(SpinMarginForNs(late, kSpinHistory), c.margin)
+        << c.late_count << " " << c.late_ns;
   }
 }
