@@ -85,9 +85,9 @@ void TakeRemoteReport(int32_t length);
 void PollRemote(int32_t timeout_ms);
 
 // Reads reports until the next answer to a register read, taking the button
-// bytes of the button reports and any status report on the way. False when none came by
-// `deadline`, the remote went away or a quit was asked for. Which read it
-// answers, and what its bytes mean, is for the caller to tell.
+// bytes of the button reports and any status report on the way. False when none
+// came by `deadline`, the remote went away or a quit was asked for. Which read
+// it answers, and what its bytes mean, is for the caller to tell.
 bool AwaitReadAnswer(ReadDeadline deadline, RegisterAnswer& answer);
 
 // --- Liveness probe ---------------------------------------------------------
