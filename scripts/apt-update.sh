@@ -24,7 +24,7 @@ for attempt in 1 2 3; do
   fi
   [ "$attempt" -eq 3 ] && break
   echo "apt-get update failed (try $attempt of 3), trying again in $((attempt * 10)) s:" >&2
-  grep '^E: ' "$log" | head -n 3 >&2
+  grep -m 3 '^E: ' "$log" >&2
   sleep $((attempt * 10))
 done
 
