@@ -69,8 +69,10 @@ int RowOfPattern(uint8_t pattern) {
 // Notes what a report handed out may rightly cause.
 void NoteReport(const uint8_t* r, size_t length) {
   const uint8_t id = r[0];
-  if ((id == kButtonsReport || id == kButtonsAccelReport) &&
-      length > kButtonByte2) {
+  // A status report carries the buttons too (and is taken only whole).
+  if (((id == kButtonsReport || id == kButtonsAccelReport) &&
+       length > kButtonByte2) ||
+      (id == kStatusReport && length > kStatusBatteryByte)) {
     feed.buttons[0] = r[kButtonByte1];
     feed.buttons[1] = r[kButtonByte2];
   }
